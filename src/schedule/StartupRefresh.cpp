@@ -12,13 +12,6 @@
 namespace quorvel {
 namespace {
 
-// Until the record download lands beside the reader: an id that is not plain digits never reaches
-// a URL and reads as a failed download.
-bool DownloadSeries(const std::string& id, SeriesRecord& record) {
-  if (!IsSeriesId(id)) return false;
-  return record.ReadSeriesDocument(GetSeriesRecordUrl(id));
-}
-
 // A DateAdded that cannot be converted says nothing about the file's age: refresh it.
 bool IsDue(const FavoriteShow& favorite) {
   const std::optional<int64_t> added = ParseAirDate(favorite.DateAdded);

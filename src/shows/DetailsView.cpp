@@ -3,23 +3,12 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/Paths.h"
 #include "bridge/WebPage.h"
 #include "shows/Artwork.h"
 #include "shows/NumericText.h"
 
 namespace quorvel {
 namespace {
-
-// Until the record download lands beside the reader: an id that is not plain digits never reaches
-// a URL and reads as a failed download.
-bool DownloadSeries(const std::string& id, SeriesRecord& record) {
-  if (!IsSeriesId(id)) {
-    record = SeriesRecord{};
-    return false;
-  }
-  return record.ReadSeriesDocument(GetSeriesRecordUrl(id));
-}
 
 int32_t CountSeasons(const SeriesRecord& record) {
   int32_t count = 0;

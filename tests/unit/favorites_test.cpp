@@ -163,7 +163,8 @@ TEST_F(FavoritesTest, AddingUpdatesTheDateOfEveryDuplicate) {
 
 TEST_F(FavoritesTest, FollowWithoutReadableDetailsFollowsNothing) {
   AddToFavsCommand(recording.page, details);  // nothing read yet
-  ReadDetails("404");                         // a failed download
+  std::string unknown = "404";                // the server does not know it: a failed download
+  ShowSeriesDetails(recording.page, unknown, details);
   AddToFavsCommand(recording.page, details);
   SeriesRecord odd;
   odd.id = "../evil";
