@@ -204,20 +204,40 @@ TEST_F(ScheduleViewsTest, UnconvertibleDatesAreSkippedAndLaterSeriesStillGetRows
   EXPECT_EQ(RecentIds(), (Names{"ok-past", "later-past"}));
 }
 
-TEST_F(ScheduleViewsTest, RecentWorksInZonesFarEastOfUtc) {
-  SetTimeZone("Pacific/Kiritimati");  // UTC+14: noon of 1970-01-01 lies before the epoch there
-  Freeze();
-  Follow({{.id = "1", .episodes = {Dated("past", -1), Dated("future", 1)}}});
-  EXPECT_EQ(RecentIds(), Names{"past"});
-  EXPECT_EQ(NextIds(), Names{"future"});
+TEST_F(ScheduleViewsTest, TodayIsRecentAndTomorrowNextInEveryZone) {
+  // Tonga was UTC+13 in 1970: there noon of 1970-01-01 lies before the epoch, yet recent works.
+  for (const char* zone :
+       {"UTC", "America/New_York", "Pacific/Pago_Pago", "Asia/Tokyo", "Pacific/Tongatapu"}) {
+    SetTimeZone(zone);
+    for (int hour : {0, 23}) {
+      Freeze(hour);
+      Follow({{.id = "1",
+               .episodes = {Dated("yesterday", -1), Dated("today", 0), Dated("tomorrow", 1)}}});
+      EXPECT_EQ(NextIds(), Names{"tomorrow"}) << zone << " " << hour;
+      EXPECT_EQ(RecentIds(), Names{"today"}) << zone << " " << hour;
+    }
+  }
 }
 
-TEST_F(ScheduleViewsTest, DatesFollowTheLocalZone) {
-  SetTimeZone("America/New_York");
-  Freeze(23);
-  Follow({{.id = "1", .episodes = {Dated("today", 0), Dated("tomorrow", 1)}}});
-  EXPECT_EQ(NextIds(), Names{"tomorrow"});
-  EXPECT_EQ(RecentIds(), Names{"today"});
+TEST_F(ScheduleViewsTest, DaylightSavingChangeDaysKeepTheirMidnight) {
+  SetTimeZone("Europe/Berlin");
+  const struct {
+    int month, day;
+    std::string before, on, after;
+  } rows[] = {{3, 31, "2024-03-30", "2024-03-31", "2024-04-01"},
+              {10, 27, "2024-10-26", "2024-10-27", "2024-10-28"}};
+  for (const auto& row : rows) {
+    for (int hour : {0, 23}) {
+      clock.reset();
+      clock = std::make_unique<FrozenClock>(*LocalTimeValue(2024, row.month, row.day, hour));
+      Follow({{.id = "1",
+               .episodes = {{.id = "before", .FirstAired = row.before},
+                            {.id = "on", .FirstAired = row.on},
+                            {.id = "after", .FirstAired = row.after}}}});
+      EXPECT_EQ(NextIds(), Names{"after"}) << row.on << " " << hour;
+      EXPECT_EQ(RecentIds(), Names{"on"}) << row.on << " " << hour;
+    }
+  }
 }
 
 TEST_F(ScheduleViewsTest, HostileFieldTextsReachThePageAsText) {
