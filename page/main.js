@@ -111,11 +111,20 @@ var QuorvelPage = (function () {
     return days > 0 ? 'in ' + days + ' days' : -days + ' days ago';
   }
 
+  /* Building a date format is slow; thousands of rows share four of them. */
+  var dateFormats = {};
+
   function formatDate(air, withWeekday) {
-    var options = { day: 'numeric', month: 'short', year: 'numeric' };
-    if (withWeekday) options.weekday = 'short';
+    var withYear = air.year !== new Date().getFullYear();
+    var key = (withWeekday ? 'w' : '') + (withYear ? 'y' : '');
     try {
-      return air.date.toLocaleDateString(undefined, options);
+      if (!dateFormats[key]) {
+        var options = { day: 'numeric', month: 'short' };
+        if (withWeekday) options.weekday = 'short';
+        if (withYear) options.year = 'numeric';
+        dateFormats[key] = new Intl.DateTimeFormat(undefined, options);
+      }
+      return dateFormats[key].format(air.date);
     } catch (e) {
       return air.year + '-' + pad2(String(air.month)) + '-' + pad2(String(air.day));
     }
@@ -300,20 +309,33 @@ var QuorvelPage = (function () {
     });
   }
 
-  /* Rows are collected in a fragment and appended once per frame, and at "initFinish". */
+  /* Rows are collected in a fragment and appended at the next frame, then less and less often
+   * as the list grows, and at "initFinish": every append costs a layout of the whole list, so
+   * appending thousands of rows frame by frame would cost far more than the rows themselves. */
+  function flushInterval(list) {
+    return 250 + list.childElementCount / 5;
+  }
+
   function Batch(list, onFlush) {
     this.list = list;
     this.onFlush = onFlush;
     this.fragment = null;
     this.frame = 0;
+    this.lastFlush = 0;
   }
   Batch.prototype.add = function (node) {
     if (!this.fragment) this.fragment = document.createDocumentFragment();
     this.fragment.appendChild(node);
-    if (!this.frame) {
-      var self = this;
-      this.frame = requestAnimationFrame(function () { self.frame = 0; self.flush(); });
-    }
+    this.schedule();
+  };
+  Batch.prototype.schedule = function () {
+    if (this.frame) return;
+    var self = this;
+    this.frame = requestAnimationFrame(function () {
+      self.frame = 0;
+      if (self.lastFlush && Date.now() - self.lastFlush < flushInterval(self.list)) self.schedule();
+      else self.flush();
+    });
   };
   Batch.prototype.flush = function () {
     if (this.frame) {
@@ -323,12 +345,14 @@ var QuorvelPage = (function () {
     if (!this.fragment) return;
     this.list.appendChild(this.fragment);
     this.fragment = null;
+    this.lastFlush = Date.now();
     if (this.onFlush) this.onFlush();
   };
   Batch.prototype.reset = function () {
     if (this.frame) cancelAnimationFrame(this.frame);
     this.frame = 0;
     this.fragment = null;
+    this.lastFlush = 0;
     this.list.textContent = '';
   };
 

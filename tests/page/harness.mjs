@@ -2,7 +2,6 @@
 // Chromium, and a page opened with the stub of the program's window.external.
 import http from 'node:http';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
@@ -95,7 +94,10 @@ export async function openPage(browser, server, options = {}) {
   const pageErrors = [];
   page.on('pageerror', (error) => pageErrors.push(String(error)));
   page.on('console', (message) => {
-    if (message.type() === 'error') pageErrors.push('console: ' + message.text());
+    // A picture that fails to load is expected (the placeholder covers it); script errors are not.
+    if (message.type() === 'error' && !message.text().startsWith('Failed to load resource')) {
+      pageErrors.push('console: ' + message.text());
+    }
   });
   await page.addInitScript((config) => { window.__stubConfig = config; }, options.config || {});
   await page.addInitScript({ path: stubPath });
@@ -108,11 +110,11 @@ export async function openPage(browser, server, options = {}) {
 }
 
 // Waits until the stub has delivered every answer and the page has no request left.
-export async function settle(page) {
+export async function settle(page, timeout = 30000) {
   await page.waitForFunction(() => {
     const stub = window.__stub;
     return (!stub || (stub.pending() === 0 && !stub.hold)) && !document.body.classList.contains('is-busy');
-  }, null, { timeout: 20000 });
+  }, null, { timeout, polling: 50 });
 }
 
 export async function stubCalls(page) {
@@ -131,8 +133,4 @@ export async function screenshot(page, name) {
 // Texts shown in a list, one per row, from the given selector inside each row.
 export async function texts(page, selector) {
   return page.locator(selector).allTextContents();
-}
-
-export function tempDir() {
-  return fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-page-'));
 }
