@@ -70,6 +70,12 @@ const VIEWS = [
     await page.evaluate(() => { window.__stub.answers.ShowMyShows = [['initFinish']]; });
     await page.getByRole('button', { name: 'My Shows' }).click();
   }],
+  ['credit', async (page) => {
+    await page.evaluate(() => QuorvelPage.setCredit('Data: TVmaze', 'https://www.tvmaze.com/'));
+    await page.locator('#view-myshows .card').first().hover();
+    await page.locator('#view-myshows .card-remove').nth(1).focus();
+    await page.keyboard.press('Enter');
+  }],
   ['loading', async (page) => {
     await page.evaluate(() => { window.__stub.hold = true; });
     await page.getByRole('button', { name: 'Recent' }).click();

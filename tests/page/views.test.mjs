@@ -197,7 +197,7 @@ test('Search sends the text on Enter and lists the hits in order; no hits gives 
   assert.deepEqual((await stubCalls(page)).slice(1), [['SearchCallback', 'the office']]);
   assert.deepEqual(await texts(page, '#view-search .result-name'), ['The Office (US)', 'Breaking Bad', 'Friends']);
   assert.deepEqual(await texts(page, '#view-search .result-meta'), ['NBC · since 2005', 'AMC · since 2008', 'NBC']);
-  assert.match(await page.locator('#view-search .view-sub').textContent(), /^3 results for “the office”$/);
+  assert.match(await page.locator('#view-search .pane-sub').textContent(), /^3 results for “the office”$/);
 
   await page.locator('#view-search .result-open').first().click();
   assert.deepEqual((await stubCalls(page)).at(-1), ['GetDetails', 73244]);
