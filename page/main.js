@@ -463,9 +463,9 @@ var QuorvelPage = (function () {
   /* ------------------------------------------------------------------ artwork */
 
   function art(className, url, alt) {
-    var box = el('div', 'art ' + className);
+    var box = el('span', 'art ' + className);
     url = str(url).trim();
-    if (url && !/^\s*(javascript|vbscript|data):/i.test(url)) {
+    if (url && !/^(javascript|vbscript):/i.test(url)) {
       var img = document.createElement('img');
       img.alt = str(alt);
       img.loading = 'lazy';
@@ -544,9 +544,9 @@ var QuorvelPage = (function () {
     var open = el('button', 'card-open');
     open.type = 'button';
     open.appendChild(art('poster', data.image, ''));
-    open.appendChild(el('div', 'card-name', data.name || 'Unnamed series'));
+    open.appendChild(el('span', 'card-name', data.name || 'Unnamed series'));
     var meta = [data.network, splitPipes(data.genre).slice(0, 2).join(', ')].filter(Boolean).join(' · ');
-    open.appendChild(el('div', 'card-meta', meta || '\u00a0'));
+    open.appendChild(el('span', 'card-meta', meta || '\u00a0'));
     item.appendChild(open);
 
     var remove = el('button', 'card-remove');
@@ -662,25 +662,25 @@ var QuorvelPage = (function () {
     head.setAttribute('aria-expanded', 'false');
     head.appendChild(art('thumb wide', data.image, ''));
 
-    var main = el('div', 'ep-main');
-    main.appendChild(el('div', 'ep-series', data.series || 'Unnamed series'));
-    var title = el('div', 'ep-title');
+    var main = el('span', 'ep-main');
+    main.appendChild(el('span', 'ep-series', data.series || 'Unnamed series'));
+    var title = el('span', 'ep-title');
     var code = episodeCode(data.season, data.episode);
     if (code) title.appendChild(el('span', 'ep-code', code));
     title.appendChild(document.createTextNode(data.title || 'Title not known yet'));
     main.appendChild(title);
     head.appendChild(main);
 
-    var when = el('div', 'ep-when');
+    var when = el('span', 'ep-when');
     var air = parseAirDate(data.aired);
     if (air) {
       var days = daysFromToday(air);
-      var rel = el('div', 'ep-rel', relativeDays(days));
+      var rel = el('span', 'ep-rel', relativeDays(days));
       if ((kind === 'next' && days <= 7) || (kind !== 'next' && days === 0)) rel.classList.add('soon');
       when.appendChild(rel);
-      when.appendChild(el('div', 'ep-date', formatDate(air, true)));
+      when.appendChild(el('span', 'ep-date', formatDate(air, true)));
     } else {
-      when.appendChild(el('div', 'ep-date', data.aired || 'Date not known'));
+      when.appendChild(el('span', 'ep-date', data.aired || 'Date not known'));
     }
     head.appendChild(when);
     head.appendChild(icon(ICONS.chevron, 'ep-chevron'));
@@ -887,13 +887,13 @@ var QuorvelPage = (function () {
     var open = el('button', 'result-open');
     open.type = 'button';
     open.appendChild(art('banner wide', data.banner, ''));
-    var main = el('div', 'result-main');
-    main.appendChild(el('div', 'result-name', data.name || 'Unnamed series'));
+    var main = el('span', 'result-main');
+    main.appendChild(el('span', 'result-name', data.name || 'Unnamed series'));
     var air = parseAirDate(data.aired);
     var since = air ? 'since ' + air.year : data.aired;
     var meta = [data.network, since].filter(Boolean).join(' · ');
-    if (meta) main.appendChild(el('div', 'result-meta', meta));
-    if (data.overview) main.appendChild(el('p', 'result-overview', data.overview));
+    if (meta) main.appendChild(el('span', 'result-meta', meta));
+    if (data.overview) main.appendChild(el('span', 'result-overview', data.overview));
     open.appendChild(main);
     item.appendChild(open);
     rowData.set(item, data);

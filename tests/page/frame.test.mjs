@@ -156,14 +156,16 @@ test('the keyboard reaches everything: Tab order, focus ring, shortcuts, arrows,
   const { page, context } = await open({
     answers: { ShowMyShows: myShows(null, 8), 'SearchCallback:lost': searchHits(null, [[SERIES[0], '2004', 'x']]) }
   });
-  await page.keyboard.press('Tab');
-  const first = await page.evaluate(() => document.activeElement.textContent.trim());
-  const order = [first];
-  for (let i = 0; i < 6; i += 1) {
+  const focused = () => page.evaluate(() => document.activeElement.getAttribute('aria-label') || document.activeElement.textContent.trim());
+  const order = [];
+  for (let i = 0; i < 8; i += 1) {
     await page.keyboard.press('Tab');
-    order.push(await page.evaluate(() => document.activeElement.textContent.trim() || document.activeElement.getAttribute('aria-label')));
+    order.push(await focused());
   }
-  assert.deepEqual(order.slice(0, 7), ['', 'My Shows', 'Next', 'Recent', 'Now', 'Search', 'Breaking BadAMC · Drama, Crime']);
+  assert.deepEqual(order, ['My Shows', 'Next', 'Recent', 'Now', 'Search', 'Breaking BadAMC · Drama, Crime',
+    'Unfollow Breaking Bad', 'Game of ThronesHBO · Action, Adventure']);
+  await page.keyboard.press('Shift+Tab');
+  await page.keyboard.press('Shift+Tab');
   const ring = await page.evaluate(() => getComputedStyle(document.activeElement).outlineStyle);
   assert.equal(ring, 'solid');
   await page.keyboard.press('ArrowRight');
