@@ -1,0 +1,123 @@
+#include "app/Paths.h"
+
+#include <glib.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <string_view>
+
+#include "app/Hosts.h"
+#include "platform/RegistryStore.h"
+#include "platform/UriLauncher.h"
+#include "platform/XdgDirs.h"
+
+namespace quorvel {
+namespace {
+
+constexpr const char* kAccessKey = "9F41B2D07E6A3C15";
+
+// "%NAME%" references replaced from the environment; unknown names stay as written.
+std::string ExpandEnvironmentStrings(const std::string& text) {
+  std::string out;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t open = text.find('%', pos);
+    const std::size_t close = open == std::string::npos ? open : text.find('%', open + 1);
+    if (close == std::string::npos) break;
+    out.append(text, pos, open - pos);
+    const std::string name = text.substr(open + 1, close - open - 1);
+    const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
+    out += value ? std::string(value) : text.substr(open, close - open + 1);
+    pos = close + 1;
+  }
+  out.append(text, pos, std::string::npos);
+  return out;
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(g_ascii_tolower(c)); });
+  return lower;
+}
+
+// The scheme before the first ":" when no "/" or "?" comes before it; empty otherwise.
+std::string SchemeOf(const std::string& address) {
+  const std::size_t colon = address.find(':');
+  if (colon == std::string::npos || colon > 32) return {};
+  if (address.find_first_of("/?") < colon) return {};
+  return LowerAscii(std::string_view(address).substr(0, colon));
+}
+
+}  // namespace
+
+std::string GetDataFolder() {
+  const std::string base = UserDataDir();
+  if (base.empty()) return {};
+  const std::string folder = base + "/Quorvel/";
+  struct stat info;
+  if (stat(folder.c_str(), &info) != 0) g_mkdir_with_parents(folder.c_str(), 0700);
+  return folder;
+}
+
+std::string GetFavoritesPath() {
+  return GetDataFolder() + "favorites.xml";
+}
+
+std::string GetSeriesRecordUrl(const std::string& seriesId) {
+  return "http://" + TvdbHost() + "/api/" + kAccessKey + "/series/" + seriesId + "/all/en.xml";
+}
+
+std::string ReadRegistryString(RegistryRoot, const std::string& keyPath,
+                               const std::string& valueName) {
+  const auto value = RegistryStore::Read(keyPath, valueName);
+  if (!value) return {};
+  switch (value->type) {
+    case RegistryType::Sz:
+      return value->text;
+    case RegistryType::ExpandSz:
+      return ExpandEnvironmentStrings(value->text);
+    case RegistryType::Dword:
+      return {};
+  }
+  return {};
+}
+
+bool WriteRegistryString(const std::string& keyPath, const std::string& valueName,
+                         const std::string& text) {
+  return RegistryStore::Write(keyPath, valueName, {RegistryType::Sz, text, 0});
+}
+
+bool SetBrowserEmulation() {
+  return RegistryStore::Write(kBrowserEmulationKey, "quorvel.exe",
+                              {RegistryType::Dword, {}, 10000});
+}
+
+std::string GetUserId() {
+  std::string id = ReadRegistryString(RegistryRoot::CurrentUser, kUserIdKey, "userid");
+  if (id.empty()) {
+    id = NewGuidString();
+    std::erase(id, '{');
+    std::erase(id, '}');
+    WriteRegistryString(kUserIdKey, "userid", id);
+  }
+  return id;
+}
+
+void OpenInBrowser(const std::string& address) {
+  if (address.empty()) return;
+  static constexpr std::array<std::string_view, 3> kOpened = {"http", "https", "mailto"};
+  static constexpr std::array<std::string_view, 5> kRefused = {"ftp", "gopher", "file", "news",
+                                                               "socks"};
+  const std::string scheme = SchemeOf(address);
+  if (std::find(kOpened.begin(), kOpened.end(), scheme) != kOpened.end()) {
+    CurrentUriLauncher().Launch(address);
+  } else if (std::find(kRefused.begin(), kRefused.end(), scheme) == kRefused.end()) {
+    CurrentUriLauncher().Launch("http://" + address);
+  }
+  // A page from a plain-http server must not make the desktop open local files or programs.
+}
+
+}  // namespace quorvel

@@ -1,0 +1,36 @@
+// The program's entry: one instance per machine, then the hidden start-up window's modal run.
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+
+#include "app/Paths.h"
+#include "app/StartUp.h"
+#include "platform/InstanceLock.h"
+#include "platform/gtk/GtkDesktop.h"
+
+int main(int argc, char** argv) {
+  using namespace quorvel;
+  // The program takes no options; GTK's own are not offered either.
+  (void)argc;
+  (void)argv;
+  if (!gtk_init_check(nullptr, nullptr)) {
+    std::fprintf(stderr, "quorvel: cannot open the display\n");
+    return 1;
+  }
+  InstanceLock lock(InstanceLock::DefaultName());
+  if (lock.state() == InstanceLock::State::HeldElsewhere) {
+    // Started again from the menu or a terminal: the running agent opens its window instead, so
+    // the program stays reachable on desktops that show no tray.
+    InstanceLock::SignalRunning(InstanceLock::DefaultName());
+    return 0;
+  }
+  if (lock.state() == InstanceLock::State::Failed) {
+    std::fprintf(stderr, "quorvel: cannot take the instance lock: %s\n", lock.error().c_str());
+    return 1;
+  }
+  SetBrowserEmulation();
+  StartUp startUp(MakeGtkDesktop());
+  lock.WatchStartedAgain([&startUp] { startUp.Post(WM_COMMAND, ID_MYSHOWS, 0); });
+  return startUp.RunModal();
+}

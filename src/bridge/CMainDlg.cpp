@@ -1,0 +1,147 @@
+#include "bridge/CMainDlg.h"
+
+#include <glib.h>
+
+#include "app/Hosts.h"
+#include "app/Paths.h"
+#include "app/ResourcePaths.h"
+#include "schedule/Favorites.h"
+#include "schedule/ShowViews.h"
+#include "shows/CurrentlyPlaying.h"
+#include "shows/DetailsView.h"
+#include "shows/NumericText.h"
+#include "shows/SeriesSearch.h"
+
+namespace quorvel {
+
+CMainDlg* g_mainDlgWindow = nullptr;
+bool g_mainDlgOpen = false;
+
+namespace {
+
+// Commands never let an exception out into the main loop.
+template <class F>
+void RunGuarded(F&& command) {
+  try {
+    command();
+  } catch (...) {
+  }
+}
+
+std::string BundledPageUri() {
+  const std::string path = FindDataFile("page/main.html");
+  if (path.empty()) return {};
+  gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+  std::string result = uri ? uri : "";
+  g_free(uri);
+  return result;
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(BrowserHostFactory hostFactory)
+    : hostFactory_(std::move(hostFactory)), page_(*this) {
+  MapCommands();
+}
+
+CMainDlg::~CMainDlg() {
+  page_.SetScript(nullptr);
+  if (host_) host_->Destroy();
+  if (g_mainDlgWindow == this) g_mainDlgWindow = nullptr;
+}
+
+std::string CMainDlg::PageAddress() {
+  const std::string host = PageHost();
+  const std::string base = host.empty() ? BundledPageUri() : "http://" + host + "/main.html";
+  return base + "?v=" + GetUserId() + "&t=" + NewGuidString();
+}
+
+void CMainDlg::BringToFront() {
+  if (host_) host_->Present();
+}
+
+void CMainDlg::MapCommands() {
+  MapMessage(WM_INITDIALOG, [this](WPARAM, LPARAM) { return OnInitDialog(); });
+  MapMessage(WM_CLOSE, [this](WPARAM, LPARAM) { return OnClose(); });
+  MapCommand(IDOK, [] {});  // Enter does not close the window.
+  MapCommand(IDCANCEL, [this] {
+    page_.SetScript(nullptr);
+    if (host_) host_->Destroy();
+    host_.reset();
+    EndDialog(2);
+  });
+  MapMessage(WM_NCLBUTTONDOWN, [this](WPARAM wParam, LPARAM) -> LRESULT {
+    if (wParam == HTCAPTION && host_) host_->BeginMoveDrag();
+    return 0;
+  });
+
+  auto command = [this](unsigned message, auto&& body) {
+    MapMessage(message, [body = std::forward<decltype(body)>(body)](WPARAM, LPARAM lParam) {
+      RunGuarded([&] { body(static_cast<int32_t>(lParam)); });
+      return LRESULT{0};
+    });
+  };
+  command(WM_CHECKCURRENTPLAYING,
+          [this](int32_t) { ShowCurrentlyPlaying(page_, currentRowIndex); });
+  MapMessage(WM_STORESEARCHTEXT, [this](WPARAM, LPARAM lParam) -> LRESULT {
+    RunGuarded([&] {
+      pendingSearchText = *reinterpret_cast<const std::string*>(lParam);
+      Post(WM_SEARCHSERIES, 0, 0);
+    });
+    return 0;
+  });
+  command(WM_SEARCHSERIES, [this](int32_t) { SearchSeries(page_, pendingSearchText); });
+  command(WM_STORESERIESID, [this](int32_t id) {
+    pendingSeriesId = IntToText(id);
+    Post(WM_SHOWSERIESDETAILS, 0, 0);
+  });
+  command(WM_SHOWSERIESDETAILS,
+          [this](int32_t) { ShowSeriesDetails(page_, pendingSeriesId, detailsRecord); });
+  command(WM_SHOWSEASON,
+          [this](int32_t season) { ShowSeasonEpisodes(page_, detailsRecord, season); });
+  command(WM_ADDTOFAVS, [this](int32_t) { AddToFavsCommand(page_, detailsRecord); });
+  command(WM_SHOWNEXTSHOWS, [this](int32_t) { ShowNextShowsCommand(page_); });
+  command(WM_SHOWRECENTSHOWS, [this](int32_t) { ShowRecentShowsCommand(page_); });
+  command(WM_SHOWMYSHOWS, [this](int32_t) { ShowMyShowsCommand(page_); });
+  command(WM_REMOVESHOW, [this](int32_t id) { RemoveShowCommand(page_, id); });
+}
+
+LRESULT CMainDlg::OnInitDialog() {
+  if (hostFactory_) host_ = hostFactory_(*this);
+  if (!host_ || !host_->Create()) {
+    host_.reset();
+    EndDialog(-1);
+    return 1;
+  }
+  g_mainDlgWindow = this;
+  page_.SetScript(host_->Script());
+  RunGuarded([this] { host_->Navigate(PageAddress()); });
+  return 1;
+}
+
+LRESULT CMainDlg::OnClose() {
+  page_.SetScript(nullptr);
+  if (host_) host_->Destroy();
+  host_.reset();
+  EndDialog(0);
+  return 0;
+}
+
+void CMainDlg::OnExternalCall(const std::string& name, const std::vector<ScriptValue>& args) {
+  RunGuarded([&] { page_.InvokeByName(name, args); });
+}
+
+void CMainDlg::OnEscape() {
+  Send(WM_COMMAND, IDCANCEL, 0);
+}
+
+void CMainDlg::OnCloseRequest() {
+  Send(WM_CLOSE, 0, 0);
+}
+
+void CMainDlg::OnNewWindowRequest(const std::string& uri) {
+  // New windows never open inside the program; web addresses go to the desktop's browser.
+  if (uri.rfind("http://", 0) == 0 || uri.rfind("https://", 0) == 0) OpenInBrowser(uri);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "bridge/BrowserHost.h"
+
+namespace quorvel {
+
+class MessageWindow;
+
+// The notification-area icon. Its menu ("My Shows", a separator, "Exit") delivers WM_COMMAND
+// with ID_MYSHOWS or ID_EXIT to the owner window.
+class TrayIcon {
+ public:
+  virtual ~TrayIcon() = default;
+  // red: icon 206 (an episode dated today) instead of 205.
+  virtual void Add(bool red) = 0;
+  virtual void Remove() = 0;
+};
+
+// Everything the tray agent needs from the desktop; the GTK set lives in platform/gtk, tests
+// supply fakes.
+struct Desktop {
+  std::function<std::unique_ptr<TrayIcon>(MessageWindow& owner)> makeTrayIcon;
+  // The hello balloon: "Quorvel" / "Right click to get started", 10 s. Silent when impossible.
+  std::function<void()> showBalloon;
+  // A modal OK/Cancel question with OK the default; true for OK.
+  std::function<bool(const std::string& caption, const std::string& text)> askOkCancel;
+  BrowserHostFactory makeBrowserHost;
+};
+
+}  // namespace quorvel

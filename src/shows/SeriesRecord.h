@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "shows/Records.h"
+
+namespace quorvel {
+
+// A series with its episodes in document order.
+struct SeriesRecord : SeriesInfo {
+  std::vector<EpisodeInfo> episodes;
+
+  // Reads a series document from a series URL or a per-series file. Episodes are emptied first and
+  // each series field is overwritten (empty when absent). False when the document could not be
+  // read or holds no Episode element; the series fields are filled all the same.
+  bool ReadSeriesDocument(const std::string& source);
+
+  // Writes folder + id + ".xml" atomically in the stored layout. False, and nothing written, when
+  // the id is not a plain series id or the save fails.
+  bool WriteSeriesFile(const std::string& folder) const;
+
+  // The bytes WriteSeriesFile would store (tests and fixtures).
+  std::string SeriesFileText() const;
+};
+
+// Downloads the series document of id into record. An id that is not 1 to 10 decimal digits makes
+// no request and reads as a failed download: every series field empty, no episodes, false.
+bool DownloadSeries(const std::string& id, SeriesRecord& record);
+
+// "http://" + TheTVDB host + "/banners/" + path, or empty for an empty path.
+std::string ArtworkUrl(const std::string& relativePath);
+
+}  // namespace quorvel
