@@ -6,7 +6,9 @@
 
 #include "app/Paths.h"
 #include "app/StartUp.h"
+#include "bridge/CMainDlg.h"
 #include "platform/InstanceLock.h"
+#include "platform/gtk/EndSignals.h"
 #include "platform/gtk/GtkDesktop.h"
 
 int main(int argc, char** argv) {
@@ -26,5 +28,10 @@ int main(int argc, char** argv) {
   }
   SetBrowserEmulation();
   StartUp startUp(MakeGtkDesktop());
+  // A logout, kill or Ctrl-C ends the program as the tray's "Exit" does, main window included.
+  EndSignals endSignals([&startUp] {
+    if (g_mainDlgOpen && g_mainDlgWindow) g_mainDlgWindow->Post(WM_CLOSE, 0, 0);
+    startUp.Post(WM_COMMAND, ID_EXIT, 0);
+  });
   return startUp.RunModal();
 }
