@@ -1,7 +1,10 @@
 #include "platform/PageScriptText.h"
 
+#include <glib.h>
+
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 namespace quorvel {
 namespace {
@@ -28,22 +31,72 @@ bool IsPlainToken(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), IsIdentifierPart);
 }
 
-// The statement that runs call number `index` inside its own try/catch.
-std::string CallStatement(const QueuedPageCall& call, std::size_t index) {
-  const std::string k = std::to_string(index);
+bool IsRunnable(const QueuedPageCall& call) {
+  return call.kind != QueuedPageCall::Kind::Function || IsScriptIdentifier(call.name);
+}
+
+bool SameOperation(const QueuedPageCall& a, const QueuedPageCall& b) {
+  return a.kind == b.kind && a.name == b.name;
+}
+
+// The statement that runs the call whose index is the script expression `index`, inside its own
+// try/catch.
+std::string CallStatement(const QueuedPageCall& call, const std::string& index) {
+  const std::string args = "$quorvelData[" + index + "]";
   std::string body;
   switch (call.kind) {
     case QueuedPageCall::Kind::Function:
-      body = call.name + "(...$quorvelArgs(" + k + "," + std::to_string(call.args.size()) + "))";
+      body = call.name + "(..." + args + ")";
       break;
     case QueuedPageCall::Kind::BodyBackground:
-      body = "if(document.body)document.body.style.backgroundColor=$quorvelArgs(" + k + ",1)[0]";
+      body = "if(document.body)document.body.style.backgroundColor=" + args + "[0]";
       break;
     case QueuedPageCall::Kind::HideScrollBars:
       body = "if(document.body)document.body.style.overflow='hidden'";
       break;
   }
-  return "try{" + body + "}catch($quorvelError){$quorvelFail(" + k + ",$quorvelError)}\n";
+  return "try{" + body + "}catch($quorvelError){$quorvelFail(" + index + ",$quorvelError)}";
+}
+
+void AppendJsonEscaped(std::string& out, std::string_view valid) {
+  for (const char c : valid) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+}
+
+// Invalid UTF-8 is repaired segment by segment, so that NULs survive.
+std::string RepairedUtf8(const std::string& text) {
+  std::string valid;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t nul = std::min(text.find('\0', start), text.size());
+    gchar* segment = g_utf8_make_valid(text.data() + start, static_cast<gssize>(nul - start));
+    valid += segment;
+    g_free(segment);
+    if (nul < text.size()) valid += '\0';
+    start = nul + 1;
+  }
+  return valid;
+}
+
+void AppendJsonString(std::string& out, const std::string& text) {
+  out += '"';
+  if (g_utf8_validate_len(text.data(), text.size(), nullptr)) {
+    AppendJsonEscaped(out, text);
+  } else {
+    AppendJsonEscaped(out, RepairedUtf8(text));
+  }
+  out += '"';
 }
 
 }  // namespace
@@ -102,26 +155,43 @@ std::string ExternalObjectScript(const std::vector<std::string>& methodNames,
          "})();\n";
 }
 
-std::string PageCallBatchBody(const std::vector<QueuedPageCall>& calls) {
-  std::string body =
-      "const $quorvelErrors = [];\n"
-      "const $quorvelArgs = (k, n) => {\n"
-      "  const d = " +
-      std::string(kBatchArgument) +
-      "[k], a = [];\n"
-      "  for (let j = 0; j < n; j++) a[j] = d[j];\n"
-      "  return a;\n"
-      "};\n"
-      "const $quorvelFail = (k, e) => {\n"
-      "  let m;\n"
-      "  try { m = String(e); } catch (_) { m = 'Script error'; }\n"
-      "  $quorvelErrors[$quorvelErrors.length] = [k, m];\n"
-      "};\n";
+std::string PageCallBatchData(const std::vector<QueuedPageCall>& calls) {
+  std::string data = "[";
   for (std::size_t i = 0; i < calls.size(); ++i) {
-    if (calls[i].kind == QueuedPageCall::Kind::Function && !IsScriptIdentifier(calls[i].name)) {
-      continue;
+    data += i ? ",[" : "[";
+    for (std::size_t j = 0; j < calls[i].args.size(); ++j) {
+      if (j) data += ',';
+      AppendJsonString(data, calls[i].args[j]);
     }
-    body += CallStatement(calls[i], i);
+    data += ']';
+  }
+  data += ']';
+  return data;
+}
+
+std::string PageCallBatchBody(const std::vector<QueuedPageCall>& calls) {
+  std::string body = "const $quorvelData = JSON.parse(" + std::string(kBatchArgument) +
+                     ");\n"
+                     "const $quorvelErrors = [];\n"
+                     "const $quorvelFail = (k, e) => {\n"
+                     "  let m;\n"
+                     "  try { m = String(e); } catch (_) { m = 'Script error'; }\n"
+                     "  $quorvelErrors[$quorvelErrors.length] = [k, m];\n"
+                     "};\n";
+  std::size_t i = 0;
+  while (i < calls.size()) {
+    std::size_t end = i + 1;
+    while (end < calls.size() && SameOperation(calls[i], calls[end])) ++end;
+    if (!IsRunnable(calls[i])) {
+      // skipped: the caller has reported these already
+    } else if (end - i == 1 || calls[i].kind != QueuedPageCall::Kind::Function) {
+      for (std::size_t k = i; k < end; ++k)
+        body += CallStatement(calls[k], std::to_string(k)) + "\n";
+    } else {
+      body += "for (let $quorvelK = " + std::to_string(i) + "; $quorvelK < " + std::to_string(end) +
+              "; $quorvelK++) " + CallStatement(calls[i], "$quorvelK") + "\n";
+    }
+    i = end;
   }
   body += "return $quorvelErrors;\n";
   return body;

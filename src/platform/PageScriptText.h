@@ -36,14 +36,20 @@ struct QueuedPageCall {
   std::vector<std::string> args;
 };
 
-// The name of the single argument a batch body reads: an object whose key "K" (K the call's
-// index) holds an object of the call's arguments under the keys "0", "1", ...
+// The name of the single argument a batch body reads: PageCallBatchData(calls).
 inline constexpr const char* kBatchArgument = "$quorvelCalls";
 
-// The body of one async function that runs the calls in order, each in its own try/catch, so a
-// failing call never stops the ones after it. It returns an array of [index, message] pairs for
-// the calls that threw (message as String(error): "ReferenceError: Can't find variable: X").
-// Calls whose name is not an identifier must be filtered out before; they are skipped here.
+// The calls' arguments as JSON text, one array of strings per call: [["a","b"],[],...]. Text
+// that is not valid UTF-8 is repaired (invalid bytes become U+FFFD); everything else, NUL
+// included, is kept.
+std::string PageCallBatchData(const std::vector<QueuedPageCall>& calls);
+
+// The body of one async function that parses the data and runs the calls in order, each in its
+// own try/catch, so a failing call never stops the ones after it. Consecutive calls of one
+// function become one loop, so the body stays small however many rows there are; the name is
+// still looked up at every call. Returns an array of [index, message] pairs for the calls that
+// threw (message as String(error): "ReferenceError: Can't find variable: X"). Calls whose name
+// is not an identifier must be filtered out before; they are skipped here.
 std::string PageCallBatchBody(const std::vector<QueuedPageCall>& calls);
 
 }  // namespace quorvel
