@@ -1,6 +1,7 @@
 // The program's entry: one instance per machine, then the hidden start-up window's modal run.
 
 #include <gtk/gtk.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -10,12 +11,17 @@
 #include "platform/InstanceLock.h"
 #include "platform/gtk/EndSignals.h"
 #include "platform/gtk/GtkDesktop.h"
+#include "platform/gtk/SessionBus.h"
 
 int main(int argc, char** argv) {
   using namespace quorvel;
   // The program takes no options; GTK's own are not offered either.
   (void)argc;
   (void)argv;
+  // The agent lives for the whole session: it keeps no folder busy, and a file in the starting
+  // folder can never be mistaken for one of its icon names (the tray library checks for files).
+  if (chdir("/") != 0) std::perror("quorvel: chdir");
+  AvoidSessionBusAutolaunch();
   if (!gtk_init_check(nullptr, nullptr)) {
     std::fprintf(stderr, "quorvel: cannot open the display\n");
     return 1;
