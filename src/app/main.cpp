@@ -27,13 +27,19 @@ int main(int argc, char** argv) {
     return 1;
   }
   InstanceLock lock(InstanceLock::DefaultName());
-  if (lock.state() == InstanceLock::State::HeldElsewhere) return 0;
+  if (lock.state() == InstanceLock::State::HeldElsewhere) {
+    // Started again from the menu or a terminal: the running agent opens its window instead, so
+    // the program stays reachable on desktops that show no tray.
+    InstanceLock::SignalRunning(InstanceLock::DefaultName());
+    return 0;
+  }
   if (lock.state() == InstanceLock::State::Failed) {
     std::fprintf(stderr, "quorvel: cannot take the instance lock: %s\n", lock.error().c_str());
     return 1;
   }
   SetBrowserEmulation();
   StartUp startUp(MakeGtkDesktop());
+  lock.WatchStartedAgain([&startUp] { startUp.Post(WM_COMMAND, ID_MYSHOWS, 0); });
   // A logout, kill or Ctrl-C ends the program as the tray's "Exit" does, main window included.
   EndSignals endSignals([&startUp] {
     if (g_mainDlgOpen && g_mainDlgWindow) g_mainDlgWindow->Post(WM_CLOSE, 0, 0);

@@ -15,6 +15,7 @@ struct ScriptValue {
   std::string text;      // String
 
   static ScriptValue Of(double n) { return {Kind::Number, n, false, {}}; }
+  static ScriptValue Of(int n) { return Of(static_cast<double>(n)); }
   static ScriptValue Of(const std::string& s) { return {Kind::String, 0, false, s}; }
   static ScriptValue Of(const char* s) { return Of(std::string(s)); }
   static ScriptValue Body() { return {Kind::BodyElement, 0, false, {}}; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace quorvel {
@@ -24,8 +25,16 @@ class InstanceLock {
   // Default "Global\QuorvelMtx"; QUORVEL_INSTANCE_NAME overrides it so tests can run side by side.
   static std::string DefaultName();
 
+  // Tells the instance holding the lock that it was started again. False when none answers.
+  static bool SignalRunning(const std::string& name);
+  // Calls onStartedAgain (from the GLib main loop) whenever another process of the same user
+  // signals this instance. Returns the GLib source id, 0 when not Acquired.
+  unsigned WatchStartedAgain(std::function<void()> onStartedAgain);
+
  private:
   int fd_ = -1;
+  std::function<void()> onStartedAgain_;
+  unsigned watch_ = 0;
   State state_ = State::Failed;
   std::string error_;
 };

@@ -28,6 +28,8 @@ MessageQueue& Queue() {
   return queue;
 }
 
+void ScheduleDrain();
+
 bool DispatchOne() {
   auto& queue = Queue();
   if (queue.messages.empty()) return false;
@@ -41,13 +43,13 @@ bool DispatchOne() {
 }
 
 gboolean OnQueueIdle(gpointer) {
-  DispatchOne();
+  // A handler may run a nested modal loop, and GLib does not re-enter a source that is being
+  // dispatched: hand the rest of the queue to a fresh source before dispatching.
   auto& queue = Queue();
-  if (queue.messages.empty()) {
-    queue.source = 0;
-    return G_SOURCE_REMOVE;
-  }
-  return G_SOURCE_CONTINUE;
+  queue.source = 0;
+  if (queue.messages.size() > 1) ScheduleDrain();
+  DispatchOne();
+  return G_SOURCE_REMOVE;
 }
 
 void ScheduleDrain() {
