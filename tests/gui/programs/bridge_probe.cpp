@@ -120,12 +120,6 @@ long SelfHwmKb() {
   return 0;
 }
 
-int WebProcesses() {
-  int n = 0;
-  for (const auto& child : Children()) n += child.name.rfind("WebKitWebProces", 0) == 0;
-  return n;
-}
-
 std::string Describe(const ScriptValue& v) {
   switch (v.kind) {
     case ScriptValue::Kind::Undefined:
@@ -328,7 +322,8 @@ int main(int argc, char** argv) {
   bool reportedAfterDestroy = false;
   host->Call("NoSuchFunction", {}, [&](const std::string&) { reportedAfterDestroy = true; });
   host->Destroy();
-  Check(RunUntil([] { return WebProcesses() == 0; }, 10000), "no web process after Destroy");
+  Check(RunUntil([] { return Children().empty(); }, 10000),
+        "no web or network process after Destroy");
   RunUntil([] { return false; }, 300);
   Check(!reportedAfterDestroy, "nothing is reported after Destroy");
   host.reset();
