@@ -6,6 +6,7 @@
 
 #include "app/Paths.h"
 #include "app/StartUp.h"
+#include "catalogue/EmbeddedCatalogue.h"
 #include "platform/InstanceLock.h"
 #include "platform/gtk/GtkDesktop.h"
 
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   SetBrowserEmulation();
+  // Serves TheTVDB's addresses from TVmaze unless QUORVEL_TVDB_HOST is set; ends with main.
+  catalogue::EmbeddedCatalogue catalogue;
   StartUp startUp(MakeGtkDesktop());
   lock.WatchStartedAgain([&startUp] { startUp.Post(WM_COMMAND, ID_MYSHOWS, 0); });
   return startUp.RunModal();
