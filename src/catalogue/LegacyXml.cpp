@@ -3,6 +3,7 @@
 #include <glib.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -60,7 +61,9 @@ bool IsXmlChar(gunichar c) {
 }  // namespace
 
 std::string XmlSafeText(const std::string& text) {
-  gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+  std::string withoutNul = text;
+  withoutNul.erase(std::remove(withoutNul.begin(), withoutNul.end(), '\0'), withoutNul.end());
+  gchar* valid = g_utf8_make_valid(withoutNul.data(), static_cast<gssize>(withoutNul.size()));
   std::string out;
   out.reserve(text.size());
   for (const gchar* p = valid; *p; p = g_utf8_next_char(p)) {

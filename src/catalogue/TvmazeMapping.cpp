@@ -83,7 +83,10 @@ std::vector<std::string> TextArrayMember(JsonObject* object, const char* name) {
   JsonArray* array = ArrayMember(object, name);
   if (!array) return texts;
   for (guint i = 0; i < json_array_get_length(array); ++i) {
-    std::string text = ValueText(json_array_get_element(array, i));
+    JsonNode* element = json_array_get_element(array, i);
+    if (!JSON_NODE_HOLDS_VALUE(element) || json_node_get_value_type(element) != G_TYPE_STRING)
+      continue;
+    std::string text = json_node_get_string(element);
     if (!text.empty()) texts.push_back(std::move(text));
   }
   return texts;
@@ -162,7 +165,9 @@ bool IsBlockElement(const char* name) {
 void CollectText(xmlNode* node, std::string& out) {
   for (; node; node = node->next) {
     if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
-      if (node->content) out += reinterpret_cast<const char*>(node->content);
+      // Line breaks in the source are only white space; breaks come from the elements.
+      for (const xmlChar* c = node->content; c && *c; ++c)
+        out += (*c == '\n' || *c == '\r') ? ' ' : static_cast<char>(*c);
       continue;
     }
     if (node->type != XML_ELEMENT_NODE) continue;
@@ -258,8 +263,8 @@ std::optional<SeriesRecord> MapShow(const std::string& json) {
 
 std::string HtmlToPlainText(const std::string& html) {
   if (html.find_first_not_of(" \t\r\n") == std::string::npos) return {};
-  const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                      HTML_PARSE_NONET | HTML_PARSE_NOIMPLIED;
+  const int options =
+      HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
   HtmlDocPtr doc(
       htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, "UTF-8", options));
   if (!doc) return {};
