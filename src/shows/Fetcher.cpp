@@ -2,18 +2,14 @@
 
 #include <utility>
 
+#include "platform/CurlFetcher.h"
+
 namespace quorvel {
 namespace {
 
-// Placeholder until the libcurl fetcher lands.
-class NoFetcher : public Fetcher {
- public:
-  FetchResult Fetch(const std::string&) override { return {false, {}, "no fetcher"}; }
-};
-
 Fetcher*& Slot() {
-  static NoFetcher none;
-  static Fetcher* current = &none;
+  static CurlFetcher standard;
+  static Fetcher* current = &standard;
   return current;
 }
 

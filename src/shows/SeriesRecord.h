@@ -19,7 +19,14 @@ struct SeriesRecord : SeriesInfo {
   // Writes folder + id + ".xml" atomically in the stored layout. False, and nothing written, when
   // the id is not a plain series id or the save fails.
   bool WriteSeriesFile(const std::string& folder) const;
+
+  // The bytes WriteSeriesFile would store (tests and fixtures).
+  std::string SeriesFileText() const;
 };
+
+// Downloads the series document of id into record. An id that is not 1 to 10 decimal digits makes
+// no request and reads as a failed download: every series field empty, no episodes, false.
+bool DownloadSeries(const std::string& id, SeriesRecord& record);
 
 // "http://" + TheTVDB host + "/banners/" + path, or empty for an empty path.
 std::string ArtworkUrl(const std::string& relativePath);

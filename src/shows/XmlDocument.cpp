@@ -1,53 +1,324 @@
 #include "shows/XmlDocument.h"
 
-// Placeholder until the libxml2 layer lands: every load is empty, every write fails.
-namespace quorvel {
+#include <fcntl.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlsave.h>
+#include <libxml/xpath.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-struct XmlDocument::Impl {};
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "shows/AtomicFile.h"
+#include "shows/Fetcher.h"
+#include "shows/XmlHandles.h"
+
+namespace quorvel {
+namespace {
+
+constexpr const char* kSchemaInstanceUri = "http://www.w3.org/2001/XMLSchema-instance";
+constexpr const char* kSchemaUri = "http://www.w3.org/2001/XMLSchema";
+
+// Never NOENT, DTDLOAD, DTDVALID, HUGE, RECOVER or XINCLUDE: entities stay unexpanded and nothing
+// outside the bytes given is ever read.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+const xmlChar* Xml(const char* text) {
+  return reinterpret_cast<const xmlChar*>(text);
+}
+const char* Chars(const xmlChar* text) {
+  return reinterpret_cast<const char*>(text);
+}
+
+void IgnoreStructuredError(void*, xmlErrorPtr) {}
+void IgnoreGenericError(void*, const char*, ...) {}
+
+// libxml2 writes its diagnostics to stderr unless told otherwise, and it may try to resolve
+// external entities through its global loader. Both are per-thread globals, so set them on every
+// thread that touches a document.
+void QuietLibxml() {
+  thread_local bool done = false;
+  if (done) return;
+  done = true;
+  xmlInitParser();
+  xmlSetStructuredErrorFunc(nullptr, IgnoreStructuredError);
+  xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+  xmlSetExternalEntityLoader(
+      [](const char*, const char*, xmlParserCtxtPtr) -> xmlParserInputPtr { return nullptr; });
+}
+
+// What the parse callbacks learn about the document while it is read.
+struct ParseVerdict {
+  bool hasDoctype = false;
+  bool hasError = false;
+};
+
+ParseVerdict& VerdictOf(void* parserContext) {
+  auto* ctxt = static_cast<xmlParserCtxtPtr>(parserContext);
+  return *static_cast<ParseVerdict*>(ctxt->_private);
+}
+
+// A DOCTYPE can declare entities that expand without bound or point at local files: stop at once.
+void RefuseDoctype(void* parserContext, const xmlChar*, const xmlChar*, const xmlChar*) {
+  VerdictOf(parserContext).hasDoctype = true;
+  xmlStopParser(static_cast<xmlParserCtxtPtr>(parserContext));
+}
+
+void RecordParseError(void* parserContext, xmlErrorPtr error) {
+  if (error && error->level >= XML_ERR_ERROR) VerdictOf(parserContext).hasError = true;
+}
+
+XmlDocPtr ParseBytes(const std::string& bytes) {
+  if (bytes.empty() || bytes.size() > kMaxDocumentBytes) return nullptr;
+  QuietLibxml();
+  ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
+  if (!ctxt) return nullptr;
+  ParseVerdict verdict;
+  ctxt->_private = &verdict;
+  xmlCtxtUseOptions(ctxt.get(), kParseOptions);
+  ctxt->sax->internalSubset = RefuseDoctype;
+  ctxt->sax->externalSubset = RefuseDoctype;
+  ctxt->sax->serror = RecordParseError;
+  xmlParseDocument(ctxt.get());
+  XmlDocPtr doc(ctxt->myDoc);
+  ctxt->myDoc = nullptr;
+  if (!ctxt->wellFormed || verdict.hasDoctype || verdict.hasError) return nullptr;
+  if (!doc || doc->intSubset || doc->extSubset || !xmlDocGetRootElement(doc.get())) return nullptr;
+  return doc;
+}
+
+// A regular file of at most kMaxDocumentBytes, read whole; anything else reads as nothing. FIFOs
+// and devices are refused before a read could block or run forever.
+std::string ReadLocalFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return {};
+  std::string bytes;
+  struct stat info;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<std::size_t>(info.st_size) <= kMaxDocumentBytes) {
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      bytes.append(buffer, static_cast<std::size_t>(n));
+      if (bytes.size() > kMaxDocumentBytes) {
+        bytes.clear();
+        break;
+      }
+    }
+  }
+  close(fd);
+  return bytes;
+}
+
+bool IsRemoteAddress(const std::string& source) {
+  return source.starts_with("http://") || source.starts_with("https://");
+}
+
+std::string Trimmed(const std::string& text) {
+  constexpr const char* kXmlSpace = " \t\r\n";
+  const std::size_t first = text.find_first_not_of(kXmlSpace);
+  if (first == std::string::npos) return {};
+  const std::size_t last = text.find_last_not_of(kXmlSpace);
+  return text.substr(first, last - first + 1);
+}
+
+std::string TakeXmlString(xmlChar* owned) {
+  if (!owned) return {};
+  std::string text(Chars(owned));
+  xmlFree(owned);
+  return text;
+}
+
+// The name as written in the document, prefix included ("showrss:showid").
+bool HasQualifiedName(const xmlChar* localName, const xmlNs* ns, const char* name) {
+  const char* local = Chars(localName);
+  if (ns && ns->prefix) {
+    const char* prefix = Chars(ns->prefix);
+    const std::size_t prefixLength = std::strlen(prefix);
+    return std::strncmp(name, prefix, prefixLength) == 0 && name[prefixLength] == ':' &&
+           std::strcmp(name + prefixLength + 1, local) == 0;
+  }
+  return std::strcmp(name, local) == 0;
+}
+
+XmlNode FirstChildElement(XmlNode node, const char* name) {
+  if (!node || !name) return nullptr;
+  for (XmlNode child = node->children; child; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE && HasQualifiedName(child->name, child->ns, name))
+      return child;
+  }
+  return nullptr;
+}
+
+XmlNode ChildElementAt(XmlNode node, int position) {
+  if (!node || position < 0) return nullptr;
+  int index = 0;
+  for (XmlNode child = node->children; child; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE) continue;
+    if (index++ == position) return child;
+  }
+  return nullptr;
+}
+
+// MSXML's text: every descendant text, leading and trailing white space trimmed.
+std::string TextOf(XmlNode node) {
+  if (!node) return {};
+  return Trimmed(TakeXmlString(xmlNodeGetContent(node)));
+}
+
+}  // namespace
+
+struct XmlDocument::Impl {
+  XmlDocPtr doc;
+};
 
 XmlDocument::XmlDocument() = default;
 XmlDocument::XmlDocument(XmlDocument&&) noexcept = default;
 XmlDocument& XmlDocument::operator=(XmlDocument&&) noexcept = default;
 XmlDocument::~XmlDocument() = default;
-XmlDocument XmlDocument::LoadDocument(const std::string&) {
-  return {};
+
+XmlDocument XmlDocument::LoadDocument(const std::string& source) {
+  if (IsRemoteAddress(source)) {
+    FetchResult fetched = CurrentFetcher().Fetch(source);
+    if (!fetched.ok) return {};
+    return Parse(fetched.body);
+  }
+  if (source.empty()) return {};
+  return Parse(ReadLocalFile(source));
 }
-XmlDocument XmlDocument::Parse(const std::string&) {
-  return {};
+
+XmlDocument XmlDocument::Parse(const std::string& bytes) {
+  XmlDocument document;
+  XmlDocPtr doc = ParseBytes(bytes);
+  if (doc) document.impl_ = std::make_unique<Impl>(Impl{std::move(doc)});
+  return document;
 }
+
 std::optional<XmlDocument> XmlDocument::NewDataDocument() {
-  return std::nullopt;
+  QuietLibxml();
+  XmlDocPtr doc(xmlNewDoc(Xml("1.0")));
+  if (!doc) return std::nullopt;
+  doc->encoding = xmlStrdup(Xml("UTF-8"));
+  XmlNode root = xmlNewDocNode(doc.get(), nullptr, Xml("Data"), nullptr);
+  if (!root || !doc->encoding) return std::nullopt;
+  xmlDocSetRootElement(doc.get(), root);
+  // Declared in this order, they are written in this order.
+  if (!xmlNewNs(root, Xml(kSchemaInstanceUri), Xml("xsi")) ||
+      !xmlNewNs(root, Xml(kSchemaUri), Xml("xsd"))) {
+    return std::nullopt;
+  }
+  XmlDocument document;
+  document.impl_ = std::make_unique<Impl>(Impl{std::move(doc)});
+  return document;
 }
+
 bool XmlDocument::IsEmpty() const {
-  return true;
+  return !impl_ || !impl_->doc;
 }
+
 XmlNode XmlDocument::Root() const {
-  return nullptr;
+  return IsEmpty() ? nullptr : xmlDocGetRootElement(impl_->doc.get());
 }
-XmlNode XmlDocument::SelectSingleNode(const char*) const {
-  return nullptr;
+
+std::vector<XmlNode> XmlDocument::SelectNodes(const char* path) const {
+  std::vector<XmlNode> nodes;
+  if (IsEmpty() || !path) return nodes;
+  QuietLibxml();
+  XPathContextPtr context(xmlXPathNewContext(impl_->doc.get()));
+  if (!context) return nodes;
+  // Relative paths such as "Data/Series" start at the document node.
+  context->node = reinterpret_cast<xmlNodePtr>(impl_->doc.get());
+  XPathObjectPtr result(xmlXPathEvalExpression(Xml(path), context.get()));
+  if (!result || result->type != XPATH_NODESET || !result->nodesetval) return nodes;
+  const xmlNodeSetPtr set = result->nodesetval;
+  nodes.reserve(static_cast<std::size_t>(set->nodeNr));
+  for (int i = 0; i < set->nodeNr; ++i) nodes.push_back(set->nodeTab[i]);
+  return nodes;
 }
-std::vector<XmlNode> XmlDocument::SelectNodes(const char*) const {
-  return {};
+
+XmlNode XmlDocument::SelectSingleNode(const char* path) const {
+  const std::vector<XmlNode> nodes = SelectNodes(path);
+  return nodes.empty() ? nullptr : nodes.front();
 }
-XmlNode XmlDocument::AppendElement(XmlNode, const char*) {
-  return nullptr;
+
+XmlNode XmlDocument::AppendElement(XmlNode parent, const char* name) {
+  if (IsEmpty() || !parent || !name) return nullptr;
+  XmlNode element = xmlNewDocNode(impl_->doc.get(), nullptr, Xml(name), nullptr);
+  if (!element) return nullptr;
+  if (!xmlAddChild(parent, element)) {
+    xmlFreeNode(element);
+    return nullptr;
+  }
+  return element;
 }
-void XmlDocument::AppendLineBreak(XmlNode) {}
-void XmlDocument::AppendFieldElements(XmlNode, const FieldMap&) {}
-bool XmlDocument::Save(const std::string&) const {
-  return false;
+
+void XmlDocument::AppendText(XmlNode element, const std::string& text) {
+  if (IsEmpty() || !element || text.empty()) return;
+  // A text node holds raw characters; the writer escapes them, so no entity is ever parsed here.
+  XmlNode node =
+      xmlNewDocTextLen(impl_->doc.get(), Xml(text.c_str()), static_cast<int>(text.size()));
+  if (node && !xmlAddChild(element, node)) xmlFreeNode(node);
 }
+
+void XmlDocument::AppendLineBreak(XmlNode element) {
+  if (IsEmpty() || !element) return;
+  XmlNode node = xmlNewDocText(impl_->doc.get(), Xml("\r\n"));
+  if (!node) return;
+  // Written as raw CR LF: an ordinary text node would store the CR as "&#13;".
+  node->name = xmlStringTextNoenc;
+  if (!xmlAddChild(element, node)) xmlFreeNode(node);
+}
+
+void XmlDocument::AppendFieldElements(XmlNode parent, const FieldMap& fields) {
+  for (const auto& [name, field] : fields) {
+    XmlNode element = AppendElement(parent, name);
+    if (element && field) AppendText(element, *field);
+    AppendLineBreak(parent);
+  }
+}
+
 std::string XmlDocument::Serialize() const {
-  return {};
+  if (IsEmpty()) return {};
+  xmlChar* buffer = nullptr;
+  int size = 0;
+  xmlDocDumpMemoryEnc(impl_->doc.get(), &buffer, &size, "UTF-8");
+  if (!buffer) return {};
+  std::string bytes(Chars(buffer), static_cast<std::size_t>(size));
+  xmlFree(buffer);
+  return bytes;
 }
-std::string ReadChildText(XmlNode, const char*) {
-  return {};
+
+bool XmlDocument::Save(const std::string& path) const {
+  if (IsEmpty() || path.empty()) return false;
+  const std::string bytes = Serialize();
+  if (bytes.empty()) return false;
+  return ReplaceFileAtomically(path, bytes);
 }
-std::string ReadChildTextAt(XmlNode, int, const char*) {
-  return {};
+
+std::string ReadChildText(XmlNode node, const char* name) {
+  return TextOf(FirstChildElement(node, name));
 }
-std::string ReadChildAttribute(XmlNode, const char*, const char*) {
+
+std::string ReadChildTextAt(XmlNode node, int position, const char* localName) {
+  XmlNode child = ChildElementAt(node, position);
+  if (!child || !localName || std::strcmp(Chars(child->name), localName) != 0) return {};
+  return TextOf(child);
+}
+
+std::string ReadChildAttribute(XmlNode node, const char* elementName, const char* attributeName) {
+  XmlNode child = FirstChildElement(node, elementName);
+  if (!child || !attributeName) return {};
+  for (xmlAttrPtr attribute = child->properties; attribute; attribute = attribute->next) {
+    if (HasQualifiedName(attribute->name, attribute->ns, attributeName)) {
+      return TakeXmlString(xmlNodeListGetString(child->doc, attribute->children, 1));
+    }
+  }
   return {};
 }
 

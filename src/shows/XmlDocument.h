@@ -11,6 +11,9 @@
 
 namespace quorvel {
 
+// Documents larger than this, from a file or a server, are not read.
+inline constexpr std::size_t kMaxDocumentBytes = 32u * 1024u * 1024u;
+
 // A node inside an XmlDocument; valid while the document lives. A null node reads as empty.
 using XmlNode = xmlNode*;
 
@@ -23,7 +26,8 @@ class XmlDocument {
   XmlDocument& operator=(XmlDocument&&) noexcept;
   ~XmlDocument();
 
-  // source: an "http://" (or "https://") address, fetched through CurrentFetcher(), or a file path.
+  // source: an "http://" (or "https://") address, fetched through CurrentFetcher(), or the path of
+  // a regular file.
   static XmlDocument LoadDocument(const std::string& source);
   // Parses bytes already in memory with the same rules as LoadDocument.
   static XmlDocument Parse(const std::string& bytes);
@@ -39,9 +43,12 @@ class XmlDocument {
   XmlNode SelectSingleNode(const char* path) const;
   std::vector<XmlNode> SelectNodes(const char* path) const;
 
-  // Writers (for documents made by NewDataDocument).
+  // Writers (for documents made by NewDataDocument). An element without text is written "<x/>".
   XmlNode AppendElement(XmlNode parent, const char* name);
-  void AppendLineBreak(XmlNode element);
+  // Appends text as characters (markup in it is escaped when written); empty text appends nothing.
+  void AppendText(XmlNode element, const std::string& text);
+  void AppendLineBreak(XmlNode element);  // CR LF
+  // Per entry in map order: the element with the field's text, then a line break.
   void AppendFieldElements(XmlNode parent, const FieldMap& fields);
 
   // Replaces the file atomically and durably (temporary file in the same folder, fsync, rename,
@@ -55,11 +62,12 @@ class XmlDocument {
   std::unique_ptr<Impl> impl_;
 };
 
-// The text of the first child element of that name (all descendant text, trimmed), or "".
+// The text of the first child element whose name as written (prefix included) is name: all
+// descendant text with leading and trailing white space trimmed, or "".
 std::string ReadChildText(XmlNode node, const char* name);
 // The text of the child element at position (from 0) when its local name is localName, or "".
 std::string ReadChildTextAt(XmlNode node, int position, const char* localName);
-// The value of attribute of the first child element of that name, or "".
+// The value of the attribute of the first child element of that name, or "".
 std::string ReadChildAttribute(XmlNode node, const char* elementName, const char* attributeName);
 
 }  // namespace quorvel

@@ -1,0 +1,65 @@
+#include "schedule/StartupRefresh.h"
+
+#include "app/Paths.h"
+#include "schedule/AirDate.h"
+#include "schedule/Clock.h"
+#include "schedule/DataFiles.h"
+#include "schedule/Favorites.h"
+#include "schedule/FollowedSeries.h"
+#include "shows/NumericText.h"
+#include "shows/SeriesRecord.h"
+
+namespace quorvel {
+namespace {
+
+// A DateAdded that cannot be converted says nothing about the file's age: refresh it.
+bool IsDue(const FavoriteShow& favorite) {
+  const std::optional<int64_t> added = ParseAirDate(favorite.DateAdded);
+  const int64_t now = Now();
+  return !added || *added < now - kOneWeek || !FileExists(favorite.PathToDetails);
+}
+
+// Downloads the series afresh. Only a download that yields a series is stored and dates the
+// favourite today; anything else leaves file and date alone, so the next start tries again.
+void Refresh(const FavoriteShow& favorite) {
+  SeriesRecord downloaded;
+  DownloadSeries(favorite.seriesid, downloaded);
+  if (!IsSeriesId(downloaded.id)) return;
+  if (!downloaded.WriteSeriesFile(GetDataFolder())) return;
+  FavoriteList current;
+  ReadFavorites(current, GetFavoritesPath());
+  AddFavorite(current, favorite.seriesid);
+}
+
+int CountEpisodesAiredToday(const FavoriteShow& favorite) {
+  if (!FileExists(favorite.PathToDetails)) return 0;
+  SeriesRecord series;
+  series.ReadSeriesDocument(favorite.PathToDetails);
+  int count = 0;
+  ForEachDatedEpisode(series.episodes, [&](const EpisodeInfo&, int64_t airDate) {
+    const int64_t now = Now();
+    if (now - kOneDay <= airDate && airDate <= now) ++count;
+  });
+  return count;
+}
+
+}  // namespace
+
+int RefreshFollowedShows() {
+  int count = 0;
+  try {
+    const std::string favoritesPath = GetFavoritesPath();
+    if (!FileExists(favoritesPath)) return 0;
+    FavoriteList favorites;
+    ReadFavorites(favorites, favoritesPath);
+    for (const FavoriteShow& favorite : favorites) {
+      if (IsDue(favorite)) Refresh(favorite);
+      count += CountEpisodesAiredToday(favorite);
+    }
+  } catch (...) {
+    // Start-up goes on to the icon with what was counted so far.
+  }
+  return count;
+}
+
+}  // namespace quorvel

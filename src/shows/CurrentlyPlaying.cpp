@@ -1,0 +1,54 @@
+#include "shows/CurrentlyPlaying.h"
+
+#include "bridge/WebPage.h"
+#include "schedule/AirDate.h"
+#include "schedule/Clock.h"
+#include "schedule/FollowedSeries.h"
+#include "shows/Artwork.h"
+#include "shows/RssChannel.h"
+
+namespace quorvel {
+namespace {
+
+bool AiredInLastThreeDays(int64_t airDate) {
+  const int64_t now = Now();
+  return now - kThreeDays <= airDate && airDate <= now;
+}
+
+void SendFollowedEpisodeRows(WebPage& page, int32_t& currentRowIndex) {
+  ForEachFollowedSeries([&](const SeriesRecord& series) {
+    ForEachDatedEpisode(series.episodes, [&](const EpisodeInfo& episode, int64_t airDate) {
+      if (!AiredInLastThreeDays(airDate)) return;
+      ++currentRowIndex;
+      page.PopulateCurentlyPlayingTable(
+          series.SeriesName, series.id, episode.SeasonNumber, episode.EpisodeNumber,
+          episode.EpisodeName, episode.FirstAired, EpisodeArtworkUrl(series, episode),
+          currentRowIndex, episode.Overview, series.IMDB_ID, episode.id, episode.IMDB_ID);
+    });
+  });
+}
+
+void SendFeedItems(WebPage& page) {
+  RssChannel feed;
+  feed.ReadFeed();
+  for (auto item = feed.items.rbegin(); item != feed.items.rend(); ++item) {
+    page.AddRssItem(item->title, item->link);
+  }
+}
+
+}  // namespace
+
+void ShowCurrentlyPlaying(WebPage& page, int32_t& currentRowIndex) {
+  currentRowIndex = -1;
+  try {
+    SendFollowedEpisodeRows(page, currentRowIndex);
+    SendFeedItems(page);
+    page.initFinish();
+    // Feed items do not count as rows of the view.
+    if (currentRowIndex == -1) page.NoResults();
+  } catch (...) {
+    // The command ends at once; rows already sent stay on the page.
+  }
+}
+
+}  // namespace quorvel

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "app/Paths.h"
+#include "schedule/AirDate.h"
+#include "schedule/Favorites.h"
+#include "schedule/StartupRefresh.h"
+#include "support/Sandbox.h"
+#include "support/ShowFixtures.h"
+
+namespace quorvel::test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class StartupRefreshTest : public SandboxedTest {
+ protected:
+  void SetUp() override {
+    SandboxedTest::SetUp();
+    setenv("QUORVEL_TVDB_HOST", "tvdb.test", 1);
+    folder = GetDataFolder();
+    const int64_t midnight = *ParseAirDate(FormatLocalDate(Now()));
+    clock = std::make_unique<FrozenClock>(midnight + 10 * 3600);
+  }
+  void TearDown() override {
+    clock.reset();
+    unsetenv("QUORVEL_TVDB_HOST");
+    SandboxedTest::TearDown();
+  }
+
+  // A followed series stored long ago as "Stale", whose server now answers "Fresh".
+  FavoriteShow Followed(const std::string& id, const std::string& dateAdded,
+                        std::vector<EpisodeFixture> episodes = {}) {
+    const FavoriteShow entry =
+        StoreSeries(folder, {.id = id, .SeriesName = "Stale", .episodes = episodes}, dateAdded);
+    Serve(id, {.id = id, .SeriesName = "Fresh", .episodes = episodes});
+    return entry;
+  }
+  void Serve(const std::string& id, const SeriesFixture& answer) {
+    fetcher.bodies[GetSeriesRecordUrl(id)] = SeriesDocument(answer);
+  }
+  void WriteFavorites(const std::vector<FavoriteShow>& entries) {
+    WriteFile(GetFavoritesPath(), FavoritesDocument(entries));
+  }
+  std::string StoredName(const std::string& id) const {
+    SeriesRecord record;
+    record.ReadSeriesDocument(folder + id + ".xml");
+    return record.SeriesName;
+  }
+  std::vector<std::string> StoredDates() const {
+    FavoriteList list;
+    ReadFavorites(list, GetFavoritesPath());
+    std::vector<std::string> dates;
+    for (const auto& f : list) dates.push_back(f.DateAdded);
+    return dates;
+  }
+  std::vector<std::string> RequestedIds() const {
+    std::vector<std::string> ids;
+    for (const auto& url : fetcher.requests) {
+      for (const auto& [id, body] : servedIds_) {
+        if (url == GetSeriesRecordUrl(id)) ids.push_back(id);
+      }
+    }
+    return ids;
+  }
+
+  std::unique_ptr<FrozenClock> clock;
+  std::string folder;
+  FakeFetcher fetcher;
+
+ private:
+  std::map<std::string, int> servedIds_ = {{"1", 0}, {"2", 0}, {"3", 0}, {"4", 0}, {"5", 0}};
+};
+
+TEST_F(StartupRefreshTest, OnlySeriesOlderThanAWeekOrWithoutAFileAreDownloaded) {
+  const FavoriteShow sixDays = Followed("1", DaysFromToday(-6));
+  const FavoriteShow eightDays = Followed("2", DaysFromToday(-8));
+  const FavoriteShow deleted = Followed("3", DaysFromToday(0));
+  std::filesystem::remove(deleted.PathToDetails);
+  const FavoriteShow undated = Followed("4", "not a date");
+  WriteFavorites({sixDays, eightDays, deleted, undated});
+
+  EXPECT_EQ(RefreshFollowedShows(), 0);
+  EXPECT_EQ(RequestedIds(), (Names{"2", "3", "4"}));
+  EXPECT_EQ(StoredName("1"), "Stale");
+  EXPECT_EQ(StoredName("2"), "Fresh");
+  EXPECT_EQ(StoredName("3"), "Fresh");
+  EXPECT_EQ(StoredName("4"), "Fresh");
+  const std::string today = DaysFromToday(0);
+  EXPECT_EQ(StoredDates(), (Names{DaysFromToday(-6), today, today, today}));
+
+  fetcher.requests.clear();
+  EXPECT_EQ(RefreshFollowedShows(), 0);
+  EXPECT_TRUE(fetcher.requests.empty());
+}
+
+TEST_F(StartupRefreshTest, DeadServerLeavesFilesAndDatesAlone) {
+  const FavoriteShow old = Followed("1", "2001-01-01");
+  const FavoriteShow deleted = Followed("2", "2001-01-01");
+  std::filesystem::remove(deleted.PathToDetails);
+  WriteFavorites({old, deleted});
+  fetcher.bodies.clear();
+  const std::string before = ReadFile(GetFavoritesPath());
+  const std::string oldFile = ReadFile(old.PathToDetails);
+
+  RefreshFollowedShows();
+  EXPECT_EQ(RequestedIds(), (Names{"1", "2"}));
+  EXPECT_EQ(ReadFile(GetFavoritesPath()), before);
+  EXPECT_EQ(ReadFile(old.PathToDetails), oldFile);
+  EXPECT_FALSE(FileExists(deleted.PathToDetails));
+  EXPECT_FALSE(FileExists(folder + ".xml"));
+}
+
+TEST_F(StartupRefreshTest, DownloadWithoutASeriesWritesNothing) {
+  const FavoriteShow noSeries = Followed("1", "2001-01-01");
+  fetcher.bodies[GetSeriesRecordUrl("1")] = "<Data><Episode><id>9</id></Episode></Data>";
+  const FavoriteShow emptyId = Followed("2", "2001-01-01");
+  Serve("2", {.id = "", .SeriesName = "No id"});
+  const FavoriteShow oddId = Followed("3", "2001-01-01");
+  Serve("3", {.id = "../3", .SeriesName = "Odd id"});
+  WriteFavorites({noSeries, emptyId, oddId});
+  const std::string before = ReadFile(GetFavoritesPath());
+
+  RefreshFollowedShows();
+  EXPECT_EQ(ReadFile(GetFavoritesPath()), before);
+  for (const std::string id : {"1", "2", "3"}) EXPECT_EQ(StoredName(id), "Stale");
+  EXPECT_FALSE(FileExists(folder + ".xml"));
+  EXPECT_FALSE(FileExists(root() + "/data/3.xml"));
+}
+
+TEST_F(StartupRefreshTest, FavoriteWithoutAPlainIdIsNeverRequested) {
+  WriteFavorites(
+      {{.seriesid = "../1", .DateAdded = "2001-01-01", .PathToDetails = folder + "x.xml"},
+       {.seriesid = "", .DateAdded = "", .PathToDetails = ""}});
+  const std::string before = ReadFile(GetFavoritesPath());
+  EXPECT_EQ(RefreshFollowedShows(), 0);
+  EXPECT_TRUE(fetcher.requests.empty());
+  EXPECT_EQ(ReadFile(GetFavoritesPath()), before);
+}
+
+TEST_F(StartupRefreshTest, CountsFollowedEpisodesDatedToday) {
+  const struct {
+    std::vector<int> days;
+    int count;
+  } rows[] = {
+      {{0}, 1}, {{1}, 0}, {{-2}, 0}, {{0, 0, -1, 1}, 2}, {{}, 0},
+  };
+  for (const auto& row : rows) {
+    std::vector<EpisodeFixture> episodes;
+    for (int days : row.days) episodes.push_back({.id = "e", .FirstAired = DaysFromToday(days)});
+    WriteFavorites({Followed("1", DaysFromToday(0), episodes)});
+    EXPECT_EQ(RefreshFollowedShows(), row.count) << row.days.size();
+  }
+  EXPECT_TRUE(fetcher.requests.empty());
+}
+
+TEST_F(StartupRefreshTest, CountIsSummedOverSeriesAndSkipsUnconvertibleDates) {
+  const std::vector<EpisodeFixture> mixed = {{.id = "a", .FirstAired = "1965-04-01"},
+                                             {.id = "b", .FirstAired = DaysFromToday(0)},
+                                             {.id = "c", .FirstAired = "2012-13-45"}};
+  const FavoriteShow first = Followed("1", DaysFromToday(0), mixed);
+  const FavoriteShow second =
+      Followed("2", DaysFromToday(0), {{.id = "d", .FirstAired = DaysFromToday(0)}});
+  WriteFavorites({first, second, second});
+  EXPECT_EQ(RefreshFollowedShows(), 3);
+}
+
+TEST_F(StartupRefreshTest, NoFavoritesMeansNoDownload) {
+  EXPECT_EQ(RefreshFollowedShows(), 0);
+  WriteFavorites({});
+  EXPECT_EQ(RefreshFollowedShows(), 0);
+  WriteFile(GetFavoritesPath(), "<<<");
+  EXPECT_EQ(RefreshFollowedShows(), 0);
+  EXPECT_EQ(ReadFile(GetFavoritesPath()), "<<<");
+  EXPECT_TRUE(fetcher.requests.empty());
+}
+
+}  // namespace
+}  // namespace quorvel::test
