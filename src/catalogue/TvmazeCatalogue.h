@@ -22,9 +22,10 @@ struct CatalogueOptions {
   std::chrono::seconds showTtl{3600};
   std::chrono::seconds searchTtl{86400};
   std::chrono::seconds artworkTtl{86400};
-  // One answer, waits and a retry included, stays well inside the native side's own time-out.
-  std::chrono::milliseconds answerBudget{25000};
-  std::chrono::milliseconds upstreamTimeout{20000};
+  // One answer, waits and a retry included, ends before the native side gives up on a silent
+  // transfer (15 s below 1 KiB/s).
+  std::chrono::milliseconds answerBudget{12000};
+  std::chrono::milliseconds upstreamTimeout{10000};
   std::chrono::seconds defaultRetryAfter{2};  // a 429 without Retry-After
   std::chrono::seconds maxRetryAfter{5};      // longer asks are not waited for
   UpstreamLimits limits;
