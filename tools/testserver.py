@@ -327,12 +327,13 @@ class Handler(BaseHTTPRequestHandler):
             # A byte at a time, well under any sane speed limit, for as long as the client waits.
             self.send_response(200)
             self.send_header("Content-Type", "text/xml")
-            self.send_header("Content-Length", "1000000")
+            self.send_header("Content-Length", "1000000000")
             self.end_headers()
             deadline = time.monotonic() + float(params.get("seconds", 120))
             interval = float(params.get("interval", 0.2))
+            piece = b" " * int(params.get("bytes", 1))
             while time.monotonic() < deadline and not world.stopping.is_set():
-                self.wfile.write(b" ")
+                self.wfile.write(piece)
                 self.wfile.flush()
                 world.stopping.wait(interval)
         elif kind == "redirect-loop":
@@ -402,6 +403,11 @@ def hostile_document(kind, params, port):
 class Server(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
+
+    def handle_error(self, request, client_address):
+        # Clients that give up early (the point of most faults) are not worth a traceback.
+        if not isinstance(sys.exc_info()[1], (ConnectionError, TimeoutError)):
+            super().handle_error(request, client_address)
 
 
 def main():

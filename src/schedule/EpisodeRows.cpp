@@ -1,7 +1,5 @@
 #include "schedule/EpisodeRows.h"
 
-#include <stdexcept>
-
 #include "bridge/WebPage.h"
 #include "schedule/Clock.h"
 #include "schedule/FollowedSeries.h"
@@ -39,12 +37,14 @@ std::vector<std::string> EpisodeRowArguments(const SeriesInfo& series, const Epi
 void SendPickedEpisodeRows(WebPage& page, std::optional<int64_t> bound,
                            const EpisodePreference& prefers, EpisodeRowSender send) {
   try {
-    if (!bound) throw std::range_error("bound outside the time range");
-    ForEachFollowedSeries([&](const SeriesRecord& series) {
-      if (series.episodes.empty()) return;
-      const EpisodeInfo* episode = PickEpisode(series.episodes, Now(), *bound, prefers);
-      if (episode) (page.*send)(EpisodeRowArguments(series, *episode));
-    });
+    // Without its bound the view has no rows to offer, only its end.
+    if (bound) {
+      ForEachFollowedSeries([&](const SeriesRecord& series) {
+        if (series.episodes.empty()) return;
+        const EpisodeInfo* episode = PickEpisode(series.episodes, Now(), *bound, prefers);
+        if (episode) (page.*send)(EpisodeRowArguments(series, *episode));
+      });
+    }
   } catch (...) {
     // Rows already sent stay; the page still hears that the view is complete.
   }

@@ -41,15 +41,19 @@ bool RssChannel::ReadFeed() {
 
 bool RssChannel::ReadFeedFrom(const std::string& source) {
   const XmlDocument document = XmlDocument::LoadDocument(source);
-  const XmlNode channel = document.SelectSingleNode("rss/channel");
-  title = ReadChildText(channel, "title");
-  link = ReadChildText(channel, "link");
-  ttl = ReadChildText(channel, "ttl");
-  description = ReadChildText(channel, "description");
-  const std::vector<XmlNode> nodes = document.SelectNodes("*/*/item");
-  if (nodes.empty()) return false;
-  for (XmlNode node : nodes) items.push_back(ReadItem(node));
-  return true;
+  try {
+    const XmlNode channel = document.SelectSingleNode("rss/channel");
+    title = ReadChildText(channel, "title");
+    link = ReadChildText(channel, "link");
+    ttl = ReadChildText(channel, "ttl");
+    description = ReadChildText(channel, "description");
+    const std::vector<XmlNode> nodes = document.SelectNodes("*/*/item");
+    if (nodes.empty()) return false;
+    for (XmlNode node : nodes) items.push_back(ReadItem(node));
+    return true;
+  } catch (...) {
+    return false;  // out of memory: the items read so far stay
+  }
 }
 
 std::string GetFeedUrl() {

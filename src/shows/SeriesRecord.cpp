@@ -65,24 +65,35 @@ std::optional<XmlDocument> BuildSeriesFile(const SeriesRecord& record) {
 bool SeriesRecord::ReadSeriesDocument(const std::string& source) {
   episodes.clear();
   const XmlDocument document = XmlDocument::LoadDocument(source);
-  ReadSeriesFields(document.SelectSingleNode("Data/Series"), *this);
-  const std::vector<XmlNode> nodes = document.SelectNodes("Data/Episode");
-  if (nodes.empty()) return false;
-  episodes.reserve(nodes.size());
-  for (XmlNode node : nodes) episodes.push_back(ReadEpisode(node));
-  return true;
+  try {
+    ReadSeriesFields(document.SelectSingleNode("Data/Series"), *this);
+    const std::vector<XmlNode> nodes = document.SelectNodes("Data/Episode");
+    if (nodes.empty()) return false;
+    for (XmlNode node : nodes) episodes.push_back(ReadEpisode(node));
+    return true;
+  } catch (...) {
+    return false;  // out of memory: the episodes read so far stay
+  }
 }
 
 bool SeriesRecord::WriteSeriesFile(const std::string& folder) const {
   // The id names the file; anything but plain digits could name a file elsewhere.
   if (!IsSeriesId(id) || folder.empty()) return false;
-  const std::optional<XmlDocument> document = BuildSeriesFile(*this);
-  return document && document->Save(folder + id + ".xml");
+  try {
+    const std::optional<XmlDocument> document = BuildSeriesFile(*this);
+    return document && document->Save(folder + id + ".xml");
+  } catch (...) {
+    return false;
+  }
 }
 
 std::string SeriesRecord::SeriesFileText() const {
-  const std::optional<XmlDocument> document = BuildSeriesFile(*this);
-  return document ? document->Serialize() : std::string();
+  try {
+    const std::optional<XmlDocument> document = BuildSeriesFile(*this);
+    return document ? document->Serialize() : std::string();
+  } catch (...) {
+    return {};
+  }
 }
 
 bool DownloadSeries(const std::string& id, SeriesRecord& record) {

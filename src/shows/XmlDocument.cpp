@@ -129,10 +129,8 @@ std::string Trimmed(const std::string& text) {
 }
 
 std::string TakeXmlString(xmlChar* owned) {
-  if (!owned) return {};
-  std::string text(Chars(owned));
-  xmlFree(owned);
-  return text;
+  const XmlCharsPtr text(owned);
+  return text ? std::string(Chars(text.get())) : std::string();
 }
 
 // The name as written in the document, prefix included ("showrss:showid").
@@ -184,19 +182,27 @@ XmlDocument& XmlDocument::operator=(XmlDocument&&) noexcept = default;
 XmlDocument::~XmlDocument() = default;
 
 XmlDocument XmlDocument::LoadDocument(const std::string& source) {
-  if (IsRemoteAddress(source)) {
-    FetchResult fetched = CurrentFetcher().Fetch(source);
-    if (!fetched.ok) return {};
-    return Parse(fetched.body);
+  try {
+    if (IsRemoteAddress(source)) {
+      FetchResult fetched = CurrentFetcher().Fetch(source);
+      if (!fetched.ok) return {};
+      return Parse(fetched.body);
+    }
+    if (source.empty()) return {};
+    return Parse(ReadLocalFile(source));
+  } catch (...) {
+    return {};  // out of memory reads as a load that failed
   }
-  if (source.empty()) return {};
-  return Parse(ReadLocalFile(source));
 }
 
 XmlDocument XmlDocument::Parse(const std::string& bytes) {
   XmlDocument document;
-  XmlDocPtr doc = ParseBytes(bytes);
-  if (doc) document.impl_ = std::make_unique<Impl>(Impl{std::move(doc)});
+  try {
+    XmlDocPtr doc = ParseBytes(bytes);
+    if (doc) document.impl_ = std::make_unique<Impl>(Impl{std::move(doc)});
+  } catch (...) {
+    document.impl_.reset();
+  }
   return document;
 }
 
@@ -288,38 +294,53 @@ std::string XmlDocument::Serialize() const {
   xmlChar* buffer = nullptr;
   int size = 0;
   xmlDocDumpMemoryEnc(impl_->doc.get(), &buffer, &size, "UTF-8");
-  if (!buffer) return {};
-  std::string bytes(Chars(buffer), static_cast<std::size_t>(size));
-  xmlFree(buffer);
-  return bytes;
+  const XmlCharsPtr owned(buffer);
+  if (!owned || size <= 0) return {};
+  return std::string(Chars(owned.get()), static_cast<std::size_t>(size));
 }
 
 bool XmlDocument::Save(const std::string& path) const {
   if (IsEmpty() || path.empty()) return false;
-  const std::string bytes = Serialize();
-  if (bytes.empty()) return false;
-  return ReplaceFileAtomically(path, bytes);
+  try {
+    const std::string bytes = Serialize();
+    return !bytes.empty() && ReplaceFileAtomically(path, bytes);
+  } catch (...) {
+    return false;
+  }
 }
 
+// The helpers never fail: whatever goes wrong, out of memory included, reads as empty text.
 std::string ReadChildText(XmlNode node, const char* name) {
-  return TextOf(FirstChildElement(node, name));
+  try {
+    return TextOf(FirstChildElement(node, name));
+  } catch (...) {
+    return {};
+  }
 }
 
 std::string ReadChildTextAt(XmlNode node, int position, const char* localName) {
-  XmlNode child = ChildElementAt(node, position);
-  if (!child || !localName || std::strcmp(Chars(child->name), localName) != 0) return {};
-  return TextOf(child);
+  try {
+    XmlNode child = ChildElementAt(node, position);
+    if (!child || !localName || std::strcmp(Chars(child->name), localName) != 0) return {};
+    return TextOf(child);
+  } catch (...) {
+    return {};
+  }
 }
 
 std::string ReadChildAttribute(XmlNode node, const char* elementName, const char* attributeName) {
-  XmlNode child = FirstChildElement(node, elementName);
-  if (!child || !attributeName) return {};
-  for (xmlAttrPtr attribute = child->properties; attribute; attribute = attribute->next) {
-    if (HasQualifiedName(attribute->name, attribute->ns, attributeName)) {
-      return TakeXmlString(xmlNodeListGetString(child->doc, attribute->children, 1));
+  try {
+    XmlNode child = FirstChildElement(node, elementName);
+    if (!child || !attributeName) return {};
+    for (xmlAttrPtr attribute = child->properties; attribute; attribute = attribute->next) {
+      if (HasQualifiedName(attribute->name, attribute->ns, attributeName)) {
+        return TakeXmlString(xmlNodeListGetString(child->doc, attribute->children, 1));
+      }
     }
+    return {};
+  } catch (...) {
+    return {};
   }
-  return {};
 }
 
 }  // namespace quorvel

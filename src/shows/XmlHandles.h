@@ -23,6 +23,11 @@ struct XPathObjectFree {
   void operator()(xmlXPathObject* object) const { xmlXPathFreeObject(object); }
 };
 
+struct XmlCharsFree {
+  void operator()(xmlChar* text) const { xmlFree(text); }
+};
+
+using XmlCharsPtr = std::unique_ptr<xmlChar, XmlCharsFree>;
 using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocFree>;
 using ParserCtxtPtr = std::unique_ptr<xmlParserCtxt, ParserCtxtFree>;
 using XPathContextPtr = std::unique_ptr<xmlXPathContext, XPathContextFree>;

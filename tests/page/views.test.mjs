@@ -370,3 +370,17 @@ test('dates that cannot be read are shown as they came', async () => {
   assert.deepEqual(await texts(page, '#view-next .ep-code'), ['S01E02', 'S01E02']);
   await context.close();
 });
+
+test('an absurd season count is capped, and a season without episodes says so', async () => {
+  const s = SERIES[5];
+  const { page, context } = await open({
+    answers: { 'GetDetails:80379': details(s, { seasons: '99999999' }), 'ShowSeason:250': [['initFinish']] }
+  });
+  await page.evaluate(() => { PopulateMyShowsTable('The Big Bang Theory', '80379', 'CBS', '|Comedy|', ''); initFinish(); });
+  await page.locator('#view-myshows .card-open').first().click();
+  await settle(page);
+  assert.equal(await page.locator('#view-details .season-chip').count(), 250);
+  assert.deepEqual((await stubCalls(page)).at(-1), ['ShowSeason', 250]);
+  assert.match(await page.locator('#view-details [data-role="season-state"]').textContent(), /No episodes are listed for season 250/);
+  await context.close();
+});

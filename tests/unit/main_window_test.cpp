@@ -131,8 +131,9 @@ TEST_F(MainWindowTest, TwoGetDetailsBeforeTheLoopRunsShowTheSecondSeriesOnce) {
   std::vector<std::string> names;
   for (const auto& call : log.calls) names.push_back(call.name);
   // The first follow-up command shows the pending (second) series; the second finds it consumed.
-  EXPECT_LE(std::count(names.begin(), names.end(), "PopulateDetails"), 1);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "PopulateDetails"), 1);
   EXPECT_EQ(std::count(names.begin(), names.end(), "initFinish"), 2);
+  EXPECT_TRUE(dlg.pendingSeriesId.empty());
 }
 
 }  // namespace

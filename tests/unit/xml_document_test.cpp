@@ -1,7 +1,11 @@
 #include "shows/XmlDocument.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <filesystem>
 
@@ -119,6 +123,26 @@ TEST_F(XmlDocumentTest, DocumentsWithADoctypeOrAnErrorAreEmpty) {
   for (const char* bytes : refused) {
     EXPECT_TRUE(XmlDocument::Parse(bytes).IsEmpty()) << bytes;
   }
+}
+
+TEST_F(XmlDocumentTest, NothingIsPrintedForABadDocument) {
+  const std::string captured = root() + "/stderr.txt";
+  fflush(stderr);
+  const int saved = dup(STDERR_FILENO);
+  const int file = open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(file, 0);
+  dup2(file, STDERR_FILENO);
+  close(file);
+  XmlDocument::Parse("<Data><open></Data>");
+  XmlDocument::Parse("<!DOCTYPE Data [<!ENTITY e SYSTEM 'http://127.0.0.1:1/x'>]><Data>&e;</Data>");
+  XmlDocument::Parse("<Data><s:x/></Data>");
+  XmlDocument::Parse("<Data>\xff</Data>").SelectNodes("((");
+  XmlDocument::Parse("<Data/>").SelectNodes("((");
+  XmlDocument::Parse("<Data/>").SelectNodes("unknown-function()");
+  fflush(stderr);
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  EXPECT_EQ(ReadFile(captured), "");
 }
 
 TEST_F(XmlDocumentTest, FilesAreReadWhenRegularAndSmallEnough) {

@@ -1,0 +1,79 @@
+#include "BenchData.h"
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "app/Paths.h"
+#include "schedule/AirDate.h"
+#include "schedule/Clock.h"
+#include "schedule/Favorites.h"
+#include "shows/SeriesRecord.h"
+
+namespace quorvel::bench {
+
+BenchFolder::BenchFolder() {
+  char pattern[] = "/tmp/quorvel-bench-XXXXXX";
+  root_ = mkdtemp(pattern);
+  setenv("HOME", root_.c_str(), 1);
+  setenv("XDG_DATA_HOME", (root_ + "/data").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
+  setenv("XDG_CACHE_HOME", (root_ + "/cache").c_str(), 1);
+  // Nothing listens here: the feed and any download fail at once.
+  setenv("QUORVEL_FEED_HOST", "127.0.0.1:9", 1);
+  setenv("QUORVEL_TVDB_HOST", "127.0.0.1:9", 1);
+}
+
+BenchFolder::~BenchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+std::string BenchFolder::dataFolder() const {
+  return GetDataFolder();
+}
+
+std::vector<std::string> WriteFollowedSeries(int seriesCount, int episodesPerSeries) {
+  const std::string folder = GetDataFolder();
+  std::vector<std::string> files;
+  FavoriteList favorites;
+  const int64_t now = Now();
+  for (int s = 0; s < seriesCount; ++s) {
+    SeriesRecord record;
+    record.id = std::to_string(100000 + s);
+    record.SeriesName = "Series " + std::to_string(s);
+    record.Network = "Network";
+    record.Genre = "|Drama|Comedy|";
+    record.poster = "posters/" + record.id + "-1.jpg";
+    record.Overview = std::string(400, 'o');
+    for (int e = 0; e < episodesPerSeries; ++e) {
+      EpisodeInfo episode;
+      episode.id = std::to_string(s * 10000 + e);
+      episode.Combined_season = std::to_string(1 + e / 20);
+      episode.SeasonNumber = episode.Combined_season;
+      episode.EpisodeNumber = std::to_string(1 + e % 20);
+      episode.Combined_episodenumber = episode.EpisodeNumber;
+      episode.EpisodeName = "Episode " + episode.id;
+      episode.Overview = std::string(300, 'x');
+      // Weekly episodes ending a few weeks after today.
+      episode.FirstAired = FormatLocalDate(now + (e - episodesPerSeries + 5) * 7 * kOneDay);
+      record.episodes.push_back(episode);
+    }
+    record.WriteSeriesFile(folder);
+    files.push_back(folder + record.id + ".xml");
+    favorites.push_back({record.id, FormatLocalDate(now), folder + record.id + ".xml"});
+  }
+  WriteFavorites(favorites);
+  return files;
+}
+
+double XmllintSeconds(const std::vector<std::string>& files) {
+  std::string command = "xmllint --noout";
+  for (const auto& file : files) command += " '" + file + "'";
+  const auto start = std::chrono::steady_clock::now();
+  if (std::system(command.c_str()) != 0) return -1;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace quorvel::bench

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bridge/PageScript.h"
+
+namespace quorvel::bench {
+
+// A private data folder for one benchmark run, removed at the end.
+class BenchFolder {
+ public:
+  BenchFolder();
+  ~BenchFolder();
+  BenchFolder(const BenchFolder&) = delete;
+  BenchFolder& operator=(const BenchFolder&) = delete;
+  const std::string& root() const { return root_; }
+  std::string dataFolder() const;
+
+ private:
+  std::string root_;
+};
+
+// Writes favorites.xml and one series file per followed series, in the stored layout, with
+// episodes spread around today so that next, recent and currently playing all have rows.
+// Returns the paths of the series files.
+std::vector<std::string> WriteFollowedSeries(int seriesCount, int episodesPerSeries);
+
+// A page that only counts rows (the cost of the page itself is measured elsewhere).
+class CountingPage : public PageScript {
+ public:
+  bool HasDocument() const override { return true; }
+  void Call(const std::string&, const std::vector<std::string>&,
+            std::function<void(const std::string&)>) override {
+    ++calls;
+  }
+  void SetBodyBackground(const std::string&) override {}
+  int64_t calls = 0;
+};
+
+// Seconds that `xmllint --noout` takes over the files: what parsing alone costs.
+double XmllintSeconds(const std::vector<std::string>& files);
+
+}  // namespace quorvel::bench
