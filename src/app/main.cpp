@@ -8,6 +8,7 @@
 #include "app/Paths.h"
 #include "app/StartUp.h"
 #include "bridge/CMainDlg.h"
+#include "catalogue/EmbeddedCatalogue.h"
 #include "platform/InstanceLock.h"
 #include "platform/gtk/EndSignals.h"
 #include "platform/gtk/GtkDesktop.h"
@@ -38,6 +39,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   SetBrowserEmulation();
+  // Serves TheTVDB's addresses from TVmaze unless QUORVEL_TVDB_HOST is set; ends with main.
+  catalogue::EmbeddedCatalogue catalogue;
   StartUp startUp(MakeGtkDesktop());
   lock.WatchStartedAgain([&startUp] { startUp.Post(WM_COMMAND, ID_MYSHOWS, 0); });
   // A logout, kill or Ctrl-C ends the program as the tray's "Exit" does, main window included.
