@@ -54,6 +54,27 @@ bool CatalogueCache::Write(const std::string& key, const std::string& bytes) con
                                   G_FILE_SET_CONTENTS_CONSISTENT, 0600, nullptr);
 }
 
+int CatalogueCache::PruneOlderThan(std::chrono::seconds maxAge) const {
+  const std::string folder = Folder();
+  if (folder.empty()) return 0;
+  const int64_t oldest = static_cast<int64_t>(std::time(nullptr)) - maxAge.count();
+  int removed = 0;
+  for (const char* subfolder : kCacheSubfolders) {
+    const std::string path = folder + subfolder;
+    GDir* dir = g_dir_open(path.c_str(), 0, nullptr);
+    if (!dir) continue;
+    while (const char* name = g_dir_read_name(dir)) {
+      const std::string file = path + "/" + name;
+      GStatBuf info;
+      if (g_lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_mtime < oldest &&
+          g_unlink(file.c_str()) == 0)
+        ++removed;
+    }
+    g_dir_close(dir);
+  }
+  return removed;
+}
+
 std::string HashKey(const std::string& text) {
   gchar* hex = g_compute_checksum_for_data(
       G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(text.data()), text.size());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,9 +22,16 @@ class CatalogueCache {
   // Stores bytes under key; false (and the old entry left) when it cannot.
   bool Write(const std::string& key, const std::string& bytes) const;
 
+  // Removes entries stored longer ago than maxAge from the catalogue's own subfolders (the folder
+  // is shared with the browser engine's cache, which is left alone). Returns how many went.
+  int PruneOlderThan(std::chrono::seconds maxAge) const;
+
   // The cache folder, ending in "/"; empty when neither XDG_CACHE_HOME nor HOME is usable.
   static std::string Folder();
 };
+
+// The subfolders the catalogue's keys live in.
+inline constexpr const char* kCacheSubfolders[] = {"shows", "search", "images"};
 
 // A file-name-safe key part for free text (a search): its SHA-256 in hex.
 std::string HashKey(const std::string& text);

@@ -102,6 +102,7 @@ void CatalogueServer::Serve(std::promise<int>& started) {
   loop_ = loop;
   started.set_value(loop ? port : 0);  // `started` is gone after this
   if (loop) {
+    catalogue_.PruneCache();
     g_main_loop_run(loop);
     g_main_loop_unref(loop);
   }

@@ -148,6 +148,10 @@ CatalogueAnswer TvmazeCatalogue::Artwork(const std::string& path) {
   return {200, std::move(type), std::move(*outcome.value)};
 }
 
+void TvmazeCatalogue::PruneCache() {
+  cache_.PruneOlderThan(options_.cacheMaxAge);
+}
+
 void TvmazeCatalogue::Cancel() {
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -22,6 +22,9 @@ struct CatalogueOptions {
   std::chrono::seconds showTtl{3600};
   std::chrono::seconds searchTtl{86400};
   std::chrono::seconds artworkTtl{86400};
+  // Older entries are removed when the catalogue starts, so the cache cannot grow for ever; they
+  // would only have stood in for TVmaze during an outage.
+  std::chrono::seconds cacheMaxAge{30 * 86400};
   // One answer, waits and a retry included, ends before the native side gives up on a silent
   // transfer (15 s below 1 KiB/s).
   std::chrono::milliseconds answerBudget{12000};
@@ -54,6 +57,9 @@ class TvmazeCatalogue {
   CatalogueAnswer Search(const std::string& text);
   CatalogueAnswer Series(const std::string& id);
   CatalogueAnswer Artwork(const std::string& path);
+
+  // Drops cache entries older than the options allow.
+  void PruneCache();
 
   // Ends every wait and transfer at once; answers after it come from the cache only.
   void Cancel();

@@ -371,6 +371,21 @@ TEST_F(CatalogueServerTest, CacheFollowsXdgCacheHomeAtEachUse) {
   EXPECT_TRUE(test::FileExists(root() + "/.cache/quorvel/shows/1.json"));
 }
 
+TEST_F(CatalogueServerTest, EntriesOlderThanAMonthGoAtStartAndNothingElseDoes) {
+  const std::string folder = root() + "/cache/quorvel/";
+  test::WriteFile(folder + "shows/5.json", "{\"id\":5}");
+  test::WriteFile(folder + "images/abc", "old picture");
+  test::WriteFile(folder + "WebKitCache/Version 16/salt", "the browser's own");
+  AgeCache(31 * 86400);
+  test::WriteFile(folder + "shows/6.json", "{\"id\":6}");
+  StartCatalogue();
+  Get("/other");  // answered only once the start-up pruning is done
+  EXPECT_FALSE(test::FileExists(folder + "shows/5.json"));
+  EXPECT_FALSE(test::FileExists(folder + "images/abc"));
+  EXPECT_TRUE(test::FileExists(folder + "shows/6.json"));
+  EXPECT_TRUE(test::FileExists(folder + "WebKitCache/Version 16/salt"));
+}
+
 TEST_F(CatalogueServerTest, StopEndsAnAnswerThatWaitsForUpstream) {
   CatalogueOptions options = Options();
   options.maxUpstreamCalls = 1;
