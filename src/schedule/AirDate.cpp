@@ -3,6 +3,7 @@
 #include <cctype>
 #include <climits>
 #include <ctime>
+#include <utility>
 
 namespace quorvel {
 namespace {
@@ -28,9 +29,9 @@ bool ScanInt(const char*& p, int& out) {
   return true;
 }
 
-}  // namespace
+thread_local ScopedAirDateMemo* t_memo = nullptr;
 
-std::optional<int64_t> LocalTimeValue(int year, int month, int day, int hour) {
+std::optional<int64_t> ConvertLocalTime(int year, int month, int day, int hour) {
   std::tm tm{};
   tm.tm_year = year - 1900;
   tm.tm_mon = month - 1;
@@ -40,6 +41,33 @@ std::optional<int64_t> LocalTimeValue(int year, int month, int day, int hour) {
   const int64_t value = static_cast<int64_t>(std::mktime(&tm));
   if (value < 0 || value > kLastAcceptedTime) return std::nullopt;
   return value;
+}
+
+}  // namespace
+
+ScopedAirDateMemo::ScopedAirDateMemo() : previous_(std::exchange(t_memo, this)) {}
+
+ScopedAirDateMemo::~ScopedAirDateMemo() {
+  t_memo = previous_;
+}
+
+std::optional<int64_t> ScopedAirDateMemo::LocalTimeValue(int year, int month, int day, int hour) {
+  // Month, day and hour beyond a byte are never asked for by a parsed date; convert them directly.
+  const auto byte = [](int v) { return v >= 0 && v < 256; };
+  if (!byte(month) || !byte(day) || !byte(hour)) return ConvertLocalTime(year, month, day, hour);
+  const uint64_t key = uint64_t{static_cast<uint32_t>(year)} << 24 |
+                       uint64_t{static_cast<uint32_t>(month)} << 16 |
+                       uint64_t{static_cast<uint32_t>(day)} << 8 | static_cast<uint32_t>(hour);
+  const auto found = values_.find(key);
+  if (found != values_.end()) return found->second;
+  const std::optional<int64_t> value = ConvertLocalTime(year, month, day, hour);
+  values_.emplace(key, value);
+  return value;
+}
+
+std::optional<int64_t> LocalTimeValue(int year, int month, int day, int hour) {
+  return t_memo ? t_memo->LocalTimeValue(year, month, day, hour)
+                : ConvertLocalTime(year, month, day, hour);
 }
 
 std::optional<int64_t> ParseAirDate(const std::string& text) {

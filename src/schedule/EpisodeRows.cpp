@@ -7,14 +7,14 @@
 
 namespace quorvel {
 
-const EpisodeInfo* PickEpisode(const std::vector<EpisodeInfo>& episodes, int64_t now, int64_t bound,
-                               const EpisodePreference& prefers) {
-  const EpisodeInfo* chosen = nullptr;
+std::optional<std::size_t> PickEpisode(const SeriesDocument& series, int64_t now, int64_t bound,
+                                       const EpisodePreference& prefers) {
+  std::optional<std::size_t> chosen;
   int64_t best = bound;
-  ForEachDatedEpisode(episodes, [&](const EpisodeInfo& episode, int64_t airDate) {
+  ForEachDatedEpisode(series, [&](std::size_t episode, int64_t airDate) {
     if (!prefers(airDate, best, now)) return;
     best = airDate;
-    chosen = &episode;
+    chosen = episode;
   });
   return chosen;
 }
@@ -39,10 +39,11 @@ void SendPickedEpisodeRows(WebPage& page, std::optional<int64_t> bound,
   try {
     // Without its bound the view has no rows to offer, only its end.
     if (bound) {
-      ForEachFollowedSeries([&](const SeriesRecord& series) {
-        if (series.episodes.empty()) return;
-        const EpisodeInfo* episode = PickEpisode(series.episodes, Now(), *bound, prefers);
-        if (episode) (page.*send)(EpisodeRowArguments(series, *episode));
+      ForEachFollowedSeries([&](const SeriesDocument& series) {
+        if (series.EpisodeCount() == 0) return;
+        // Only the picked episode is read whole.
+        const std::optional<std::size_t> picked = PickEpisode(series, Now(), *bound, prefers);
+        if (picked) (page.*send)(EpisodeRowArguments(series.series(), series.Episode(*picked)));
       });
     }
   } catch (...) {

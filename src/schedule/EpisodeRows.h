@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "shows/Records.h"
+#include "shows/SeriesRecord.h"
 
 namespace quorvel {
 
@@ -15,10 +17,10 @@ class WebPage;
 // Decides whether an episode dated airDate replaces the best one so far.
 using EpisodePreference = std::function<bool(int64_t airDate, int64_t best, int64_t now)>;
 
-// The preferred episode among the dated ones, starting from `bound` as the best value; null when
-// none is preferred. Episodes whose date cannot be converted are passed over.
-const EpisodeInfo* PickEpisode(const std::vector<EpisodeInfo>& episodes, int64_t now, int64_t bound,
-                               const EpisodePreference& prefers);
+// The index of the preferred episode among the dated ones, starting from `bound` as the best
+// value; empty when none is preferred. Episodes whose date cannot be converted are passed over.
+std::optional<std::size_t> PickEpisode(const SeriesDocument& series, int64_t now, int64_t bound,
+                                       const EpisodePreference& prefers);
 
 // The twelve arguments of a next or recent row, in the page's order.
 std::vector<std::string> EpisodeRowArguments(const SeriesInfo& series, const EpisodeInfo& episode);

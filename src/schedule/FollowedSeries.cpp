@@ -7,25 +7,26 @@
 
 namespace quorvel {
 
-void ForEachFollowedSeries(const std::function<void(const SeriesRecord&)>& visit) {
+void ForEachFollowedSeries(const std::function<void(const SeriesDocument&)>& visit) {
   const std::string favoritesPath = GetFavoritesPath();
   if (!FileExists(favoritesPath)) return;
   FavoriteList favorites;
   ReadFavorites(favorites, favoritesPath);
+  const ScopedAirDateMemo dates;
   for (const FavoriteShow& favorite : favorites) {
     if (!FileExists(favorite.PathToDetails)) continue;
-    SeriesRecord series;
-    series.ReadSeriesDocument(favorite.PathToDetails);
+    const SeriesDocument series(favorite.PathToDetails);
     visit(series);
   }
 }
 
-void ForEachDatedEpisode(const std::vector<EpisodeInfo>& episodes,
-                         const std::function<void(const EpisodeInfo&, int64_t airDate)>& visit) {
-  for (const EpisodeInfo& episode : episodes) {
-    if (episode.FirstAired.empty()) continue;
-    const std::optional<int64_t> airDate = ParseAirDate(episode.FirstAired);
-    if (airDate) visit(episode, *airDate);
+void ForEachDatedEpisode(const SeriesDocument& series,
+                         const std::function<void(std::size_t episode, int64_t airDate)>& visit) {
+  for (std::size_t i = 0; i < series.EpisodeCount(); ++i) {
+    const std::string firstAired = series.FirstAired(i);
+    if (firstAired.empty()) continue;
+    const std::optional<int64_t> airDate = ParseAirDate(firstAired);
+    if (airDate) visit(i, *airDate);
   }
 }
 

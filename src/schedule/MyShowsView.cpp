@@ -8,7 +8,8 @@ namespace quorvel {
 void ShowMyShowsCommand(WebPage& page) {
   try {
     // The id is the one the series file holds, which may differ from the favourite's.
-    ForEachFollowedSeries([&](const SeriesRecord& series) {
+    ForEachFollowedSeries([&](const SeriesDocument& document) {
+      const SeriesInfo& series = document.series();
       page.PopulateMyShowsTable(series.SeriesName, series.id, series.Network, series.Genre,
                                 SeriesArtworkUrl(series));
     });

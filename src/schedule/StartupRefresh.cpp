@@ -33,10 +33,9 @@ void Refresh(const FavoriteShow& favorite) {
 
 int CountEpisodesAiredToday(const FavoriteShow& favorite) {
   if (!FileExists(favorite.PathToDetails)) return 0;
-  SeriesRecord series;
-  series.ReadSeriesDocument(favorite.PathToDetails);
+  const SeriesDocument series(favorite.PathToDetails);
   int count = 0;
-  ForEachDatedEpisode(series.episodes, [&](const EpisodeInfo&, int64_t airDate) {
+  ForEachDatedEpisode(series, [&](std::size_t, int64_t airDate) {
     const int64_t now = Now();
     if (now - kOneDay <= airDate && airDate <= now) ++count;
   });
@@ -52,6 +51,7 @@ int RefreshFollowedShows() {
     if (!FileExists(favoritesPath)) return 0;
     FavoriteList favorites;
     ReadFavorites(favorites, favoritesPath);
+    const ScopedAirDateMemo dates;
     for (const FavoriteShow& favorite : favorites) {
       if (IsDue(favorite)) Refresh(favorite);
       count += CountEpisodesAiredToday(favorite);

@@ -16,9 +16,12 @@ bool AiredInLastThreeDays(int64_t airDate) {
 }
 
 void SendFollowedEpisodeRows(WebPage& page, int32_t& currentRowIndex) {
-  ForEachFollowedSeries([&](const SeriesRecord& series) {
-    ForEachDatedEpisode(series.episodes, [&](const EpisodeInfo& episode, int64_t airDate) {
+  ForEachFollowedSeries([&](const SeriesDocument& document) {
+    const SeriesInfo& series = document.series();
+    ForEachDatedEpisode(document, [&](std::size_t index, int64_t airDate) {
       if (!AiredInLastThreeDays(airDate)) return;
+      // Only the episodes shown are read whole.
+      const EpisodeInfo episode = document.Episode(index);
       ++currentRowIndex;
       page.PopulateCurentlyPlayingTable(
           series.SeriesName, series.id, episode.SeasonNumber, episode.EpisodeNumber,

@@ -8,38 +8,45 @@
 namespace quorvel {
 namespace {
 
+// Both readers walk the children once; each field takes the first element of its name.
 void ReadSeriesFields(XmlNode series, SeriesInfo& info) {
-  info.id = ReadChildText(series, "id");
-  info.Airs_DayOfWeek = ReadChildText(series, "Airs_DayOfWeek");
-  info.Airs_Time = ReadChildText(series, "Airs_Time");
-  info.banner = ReadChildText(series, "banner");
-  info.fanart = ReadChildText(series, "fanart");
-  info.poster = ReadChildText(series, "poster");
-  info.Genre = ReadChildText(series, "Genre");
-  info.IMDB_ID = ReadChildText(series, "IMDB_ID");
-  info.lastupdated = ReadChildText(series, "lastupdated");
-  info.Network = ReadChildText(series, "Network");
-  info.Overview = ReadChildText(series, "Overview");
-  info.Actors = ReadChildText(series, "Actors");
-  info.SeriesName = ReadChildText(series, "SeriesName");
-  info.Status = ReadChildText(series, "Status");
+  const ChildTextField fields[] = {
+      {"id", &info.id},
+      {"Airs_DayOfWeek", &info.Airs_DayOfWeek},
+      {"Airs_Time", &info.Airs_Time},
+      {"banner", &info.banner},
+      {"fanart", &info.fanart},
+      {"poster", &info.poster},
+      {"Genre", &info.Genre},
+      {"IMDB_ID", &info.IMDB_ID},
+      {"lastupdated", &info.lastupdated},
+      {"Network", &info.Network},
+      {"Overview", &info.Overview},
+      {"Actors", &info.Actors},
+      {"SeriesName", &info.SeriesName},
+      {"Status", &info.Status},
+  };
+  ReadChildTexts(series, fields);
 }
 
 EpisodeInfo ReadEpisode(XmlNode node) {
   EpisodeInfo episode;
-  episode.id = ReadChildText(node, "id");
-  episode.Combined_episodenumber = ReadChildText(node, "Combined_episodenumber");
-  episode.Combined_season = ReadChildText(node, "Combined_season");
-  episode.EpisodeName = ReadChildText(node, "EpisodeName");
-  episode.EpisodeNumber = ReadChildText(node, "EpisodeNumber");
-  episode.filename = ReadChildText(node, "filename");
-  episode.FirstAired = ReadChildText(node, "FirstAired");
-  episode.GuestStars = ReadChildText(node, "GuestStars");
-  episode.IMDB_ID = ReadChildText(node, "IMDB_ID");
-  episode.lastupdated = ReadChildText(node, "lastupdated");
-  episode.Overview = ReadChildText(node, "Overview");
-  episode.SeasonNumber = ReadChildText(node, "SeasonNumber");
-  episode.absolute_number = ReadChildText(node, "absolute_number");
+  const ChildTextField fields[] = {
+      {"id", &episode.id},
+      {"Combined_episodenumber", &episode.Combined_episodenumber},
+      {"Combined_season", &episode.Combined_season},
+      {"EpisodeName", &episode.EpisodeName},
+      {"EpisodeNumber", &episode.EpisodeNumber},
+      {"filename", &episode.filename},
+      {"FirstAired", &episode.FirstAired},
+      {"GuestStars", &episode.GuestStars},
+      {"IMDB_ID", &episode.IMDB_ID},
+      {"lastupdated", &episode.lastupdated},
+      {"Overview", &episode.Overview},
+      {"SeasonNumber", &episode.SeasonNumber},
+      {"absolute_number", &episode.absolute_number},
+  };
+  ReadChildTexts(node, fields);
   return episode;
 }
 
@@ -62,6 +69,24 @@ std::optional<XmlDocument> BuildSeriesFile(const SeriesRecord& record) {
 
 }  // namespace
 
+SeriesDocument::SeriesDocument(const std::string& source)
+    : document_(XmlDocument::LoadDocument(source)) {
+  try {
+    ReadSeriesFields(document_.SelectSingleNode("Data/Series"), series_);
+    episodes_ = document_.SelectNodes("Data/Episode");
+  } catch (...) {
+    episodes_.clear();  // out of memory: no episodes
+  }
+}
+
+std::string SeriesDocument::FirstAired(std::size_t i) const {
+  return i < episodes_.size() ? ReadChildText(episodes_[i], "FirstAired") : std::string();
+}
+
+EpisodeInfo SeriesDocument::Episode(std::size_t i) const {
+  return i < episodes_.size() ? ReadEpisode(episodes_[i]) : EpisodeInfo{};
+}
+
 bool SeriesRecord::ReadSeriesDocument(const std::string& source) {
   episodes.clear();
   const XmlDocument document = XmlDocument::LoadDocument(source);
@@ -69,6 +94,7 @@ bool SeriesRecord::ReadSeriesDocument(const std::string& source) {
     ReadSeriesFields(document.SelectSingleNode("Data/Series"), *this);
     const std::vector<XmlNode> nodes = document.SelectNodes("Data/Episode");
     if (nodes.empty()) return false;
+    episodes.reserve(nodes.size());
     for (XmlNode node : nodes) episodes.push_back(ReadEpisode(node));
     return true;
   } catch (...) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "shows/Records.h"
+#include "shows/XmlDocument.h"
 
 namespace quorvel {
 
@@ -22,6 +24,26 @@ struct SeriesRecord : SeriesInfo {
 
   // The bytes WriteSeriesFile would store (tests and fixtures).
   std::string SeriesFileText() const;
+};
+
+// A series document read once, with its series fields; each episode is read only when asked
+// for, so a view that picks episodes by date converts the date of each and everything else of
+// the few it sends. Reads exactly what ReadSeriesDocument reads.
+class SeriesDocument {
+ public:
+  // A source that cannot be read leaves every series field empty and no episodes.
+  explicit SeriesDocument(const std::string& source);
+
+  const SeriesInfo& series() const { return series_; }
+  std::size_t EpisodeCount() const { return episodes_.size(); }
+  // The FirstAired text of episode i (from 0, in document order).
+  std::string FirstAired(std::size_t i) const;
+  EpisodeInfo Episode(std::size_t i) const;
+
+ private:
+  XmlDocument document_;
+  SeriesInfo series_;
+  std::vector<XmlNode> episodes_;
 };
 
 // Downloads the series document of id into record. An id that is not 1 to 10 decimal digits makes

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,12 @@ class XmlDocument {
 // The text of the first child element whose name as written (prefix included) is name: all
 // descendant text with leading and trailing white space trimmed, or "".
 std::string ReadChildText(XmlNode node, const char* name);
+// ReadChildText for several names in one walk over the children (names differ; at most 64).
+struct ChildTextField {
+  const char* name;
+  std::string* text;
+};
+void ReadChildTexts(XmlNode node, std::span<const ChildTextField> fields);
 // The text of the child element at position (from 0) when its local name is localName, or "".
 std::string ReadChildTextAt(XmlNode node, int position, const char* localName);
 // The value of the attribute of the first child element of that name, or "".

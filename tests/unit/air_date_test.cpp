@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <iterator>
+#include <optional>
+#include <vector>
 
 #include "schedule/Clock.h"
 #include "support/Sandbox.h"
@@ -164,6 +167,39 @@ TEST_F(AirDateTest, TheWindowBoundsAreLocalTimes) {
   SetTimeZone("Asia/Tokyo");
   EXPECT_EQ(LocalTimeValue(1970, 1, 1, 12), 3 * kHour) << "noon, not midnight, is the bound";
   EXPECT_FALSE(LocalTimeValue(1970, 1, 1, 0).has_value());
+}
+
+TEST_F(AirDateTest, AMemoAnswersAsTheConversionDoes) {
+  const char* texts[] = {"2012-05-03", "2012-5-3",   "2012-02-31", "2012-03-11", "2012-10-28",
+                         "1970-01-01", "1969-12-31", "3000-12-31", "3001-01-01", "2012-13-01",
+                         "x",          "",           "2012"};
+  for (const Zone& zone : kZones) {
+    SetTimeZone(zone.name);
+    std::vector<std::optional<int64_t>> direct;
+    for (const char* text : texts) direct.push_back(ParseAirDate(text));
+    const ScopedAirDateMemo memo;
+    for (int pass = 0; pass < 2; ++pass) {  // the second pass answers from the memo
+      for (std::size_t i = 0; i < std::size(texts); ++i) {
+        EXPECT_EQ(ParseAirDate(texts[i]), direct[i]) << zone.name << " " << texts[i];
+      }
+    }
+    EXPECT_EQ(LocalTimeValue(1970, 1, 1, 12), ScopedAirDateMemo().LocalTimeValue(1970, 1, 1, 12));
+  }
+}
+
+TEST_F(AirDateTest, AMemoEndsWithItsScope) {
+  SetTimeZone("UTC");
+  {
+    const ScopedAirDateMemo outer;
+    EXPECT_EQ(ParseAirDate("2012-05-03"), k2012_05_03);
+    {
+      const ScopedAirDateMemo inner;
+      SetTimeZone("Asia/Tokyo");
+      EXPECT_EQ(ParseAirDate("2012-05-03"), k2012_05_03 - 9 * kHour) << "a new memo, a new zone";
+    }
+    EXPECT_EQ(ParseAirDate("2012-05-03"), k2012_05_03) << "the outer memo is back";
+  }
+  EXPECT_EQ(ParseAirDate("2012-05-03"), k2012_05_03 - 9 * kHour) << "no memo: the zone of now";
 }
 
 TEST(ClockTest, ATestClockReplacesNowForItsLifetime) {

@@ -112,6 +112,33 @@ TEST_F(SeriesRecordTest, OnlyTheFirstSeriesAndTheKnownFieldsAreRead) {
   EXPECT_EQ(stored.find("Nested"), std::string::npos);
 }
 
+TEST_F(SeriesRecordTest, ADocumentReadsEachEpisodeOnDemandAsTheRecordReadsIt) {
+  test::WriteFile(root() + "/broken.xml", "<Data><Series><id>1</id></Series><Episode>");
+  const std::string sources[] = {
+      FixturePath("tvdb/series/80001.xml"),
+      FixturePath("tvdb/series/80003.xml"),
+      FixturePath("tvdb/series/80005.xml"),
+      FixturePath("tvdb/series/80006.xml"),
+      root() + "/broken.xml",
+      root() + "/missing.xml",
+  };
+  for (const std::string& source : sources) {
+    SCOPED_TRACE(source);
+    SeriesRecord record;
+    record.ReadSeriesDocument(source);
+    const SeriesDocument document(source);
+    EXPECT_EQ(SeriesValues(document.series()), SeriesValues(record));
+    ASSERT_EQ(document.EpisodeCount(), record.episodes.size());
+    for (std::size_t i = 0; i < record.episodes.size(); ++i) {
+      EXPECT_EQ(EpisodeValues(document.Episode(i)), EpisodeValues(record.episodes[i])) << i;
+      EXPECT_EQ(document.FirstAired(i), record.episodes[i].FirstAired) << i;
+    }
+    EXPECT_EQ(EpisodeValues(document.Episode(record.episodes.size())),
+              EpisodeValues(EpisodeInfo{}));
+    EXPECT_EQ(document.FirstAired(record.episodes.size()), "");
+  }
+}
+
 TEST_F(SeriesRecordTest, ASeriesWithoutEpisodesKeepsItsFieldsAndReportsFalse) {
   SeriesRecord record;
   record.episodes.resize(3);

@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include <filesystem>
 
@@ -68,6 +71,36 @@ TEST_F(XmlDocumentTest, ReadChildTextComparesTheNameAsWritten) {
   EXPECT_EQ(ReadChildText(item, "s:name"), "prefixed");
   EXPECT_EQ(ReadChildText(item, "name"), "");
   EXPECT_EQ(ReadChildText(item, "s:id"), "") << "prefixes are not resolved to their namespace";
+}
+
+TEST_F(XmlDocumentTest, ReadChildTextsReadsEveryNameAsReadChildTextDoes) {
+  // Texts in one node and in several, first and later duplicates, prefixes, nested elements,
+  // comments, CDATA, references and white space: the one-walk reader must agree with the other.
+  const char* documents[] = {
+      "<r><i><a>  one </a><b>two</b><a>dup</a><c/><d>   </d></i></r>",
+      "<r xmlns:s='urn:s'><i><s:a>prefixed</s:a><a>plain</a><s:b>only</s:b></i></r>",
+      "<r><i><a>x<!-- c -->y</a><b><![CDATA[ <raw> ]]></b><c>p &amp; q &#13;&#10;</c></i></r>",
+      "<r><i><a>first <e>inner</e> last</a><b><e>deep</e></b><c>\r\n\t</c></i></r>",
+      "<r><i>text<b>2</b><!-- x --><a>1</a></i></r>",
+      "<r><i/></r>",
+  };
+  const char* names[] = {"a", "b", "c", "d", "s:a", "s:b", "e", "A"};
+  for (const char* text : documents) {
+    const XmlDocument doc = XmlDocument::Parse(text);
+    const XmlNode item = doc.SelectSingleNode("r/i");
+    ASSERT_NE(item, nullptr) << text;
+    std::vector<std::string> read(std::size(names), "stale");
+    std::vector<ChildTextField> fields;
+    for (std::size_t i = 0; i < std::size(names); ++i) fields.push_back({names[i], &read[i]});
+    ReadChildTexts(item, fields);
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+      EXPECT_EQ(read[i], ReadChildText(item, names[i])) << text << " " << names[i];
+    }
+  }
+  std::string cleared = "stale";
+  const ChildTextField none[] = {{"a", &cleared}};
+  ReadChildTexts(nullptr, none);
+  EXPECT_EQ(cleared, "");
 }
 
 TEST_F(XmlDocumentTest, ReadChildAttributeReadsTheFirstElementsAttribute) {
