@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,20 @@ class CountingPage : public PageScript {
   int64_t calls = 0;
 };
 
-// Seconds that `xmllint --noout` takes over the files: what parsing alone costs.
-double XmllintSeconds(const std::vector<std::string>& files);
+// Writes one series document of that many episodes, in the stored layout, and returns its text.
+std::string SeriesDocumentText(int seriesIndex, int episodes);
+
+// Wall and CPU seconds of a piece of work.
+struct Cost {
+  double wall = 0;
+  double cpu = 0;
+};
+
+// What `xmllint --noout` takes over the files (median of `runs`): what parsing alone costs.
+// The CPU time is the child's user and system time, which a busy machine disturbs far less.
+Cost XmllintCost(const std::vector<std::string>& files, int runs = 3);
+
+// This process's CPU time in seconds (every thread).
+double ProcessCpuSeconds();
 
 }  // namespace quorvel::bench
