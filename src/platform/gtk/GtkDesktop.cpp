@@ -5,7 +5,7 @@
 #include "bridge/WebPage.h"
 #include "platform/MessageWindow.h"
 #include "platform/gtk/AyatanaTrayIcon.h"
-#include "platform/gtk/GtkBrowserHost.h"
+#include "platform/gtk/BrowserModule.h"
 #include "platform/gtk/HelloBalloon.h"
 #include "platform/gtk/OkCancelPrompt.h"
 #include "platform/gtk/ProgramIcons.h"
@@ -35,7 +35,7 @@ Desktop MakeGtkDesktop() {
   desktop.showBalloon = ShowHelloBalloon;
   desktop.askOkCancel = AskOkCancel;
   desktop.makeBrowserHost = [](BrowserEvents& events) -> std::unique_ptr<BrowserHost> {
-    return std::make_unique<GtkBrowserHost>(events, ExternalMethodNames());
+    return NewBrowserHost(events, ExternalMethodNames());
   };
   return desktop;
 }
