@@ -104,6 +104,26 @@ BENCHMARK(StartupRefresh)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+// What the refresh costs a start with nothing due and the network down: reading every followed
+// series to count the episodes dated within the last day.
+void StartupRefreshNothingDue(benchmark::State& state) {
+  BenchFolder folder;
+  WriteFollowedSeries(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  double cpu = 0;
+  for (auto _ : state) {
+    const double start = ProcessCpuSeconds();
+    benchmark::DoNotOptimize(RefreshFollowedShows());
+    cpu += ProcessCpuSeconds() - start;
+  }
+  state.counters["cpu_ms"] = cpu / static_cast<double>(state.iterations()) * 1000;
+}
+BENCHMARK(StartupRefreshNothingDue)
+    ->ArgNames({"series", "episodes"})
+    ->Args({200, 100})
+    ->Args({200, 500})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace quorvel::bench
 

@@ -20,13 +20,17 @@ void ForEachFollowedSeries(const std::function<void(const SeriesDocument&)>& vis
   }
 }
 
+std::optional<int64_t> EpisodeAirDate(const std::string& firstAired) {
+  if (firstAired.empty()) return std::nullopt;
+  return ParseAirDate(firstAired);
+}
+
 void ForEachDatedEpisode(const SeriesDocument& series,
                          const std::function<void(std::size_t episode, int64_t airDate)>& visit) {
   for (std::size_t i = 0; i < series.EpisodeCount(); ++i) {
-    const std::string firstAired = series.FirstAired(i);
-    if (firstAired.empty()) continue;
-    const std::optional<int64_t> airDate = ParseAirDate(firstAired);
-    if (airDate) visit(i, *airDate);
+    if (const std::optional<int64_t> airDate = EpisodeAirDate(series.FirstAired(i))) {
+      visit(i, *airDate);
+    }
   }
 }
 

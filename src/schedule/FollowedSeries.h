@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "shows/SeriesRecord.h"
 
@@ -12,6 +14,9 @@ namespace quorvel {
 // read afresh from its file. No favourites file or no entries: nothing is visited. Dates converted
 // during the walk are remembered until it ends.
 void ForEachFollowedSeries(const std::function<void(const SeriesDocument&)>& visit);
+
+// The air date of an episode's FirstAired text: empty when the text is empty or does not convert.
+std::optional<int64_t> EpisodeAirDate(const std::string& firstAired);
 
 // Visits the episodes, in order, whose FirstAired is set and converts to an air date, with their
 // index in the document. An episode whose date cannot be converted (before 1970, malformed) is

@@ -31,14 +31,15 @@ void Refresh(const FavoriteShow& favorite) {
   AddFavorite(current, favorite.seriesid);
 }
 
+// Only the dates are needed: they are streamed, not built into a document.
 int CountEpisodesAiredToday(const FavoriteShow& favorite) {
   if (!FileExists(favorite.PathToDetails)) return 0;
-  const SeriesDocument series(favorite.PathToDetails);
   int count = 0;
-  ForEachDatedEpisode(series, [&](std::size_t, int64_t airDate) {
+  for (const std::string& firstAired : ReadEpisodeFirstAired(favorite.PathToDetails)) {
+    const std::optional<int64_t> airDate = EpisodeAirDate(firstAired);
     const int64_t now = Now();
-    if (now - kOneDay <= airDate && airDate <= now) ++count;
-  });
+    if (airDate && now - kOneDay <= *airDate && *airDate <= now) ++count;
+  }
   return count;
 }
 

@@ -87,6 +87,10 @@ EpisodeInfo SeriesDocument::Episode(std::size_t i) const {
   return i < episodes_.size() ? ReadEpisode(episodes_[i]) : EpisodeInfo{};
 }
 
+std::vector<std::string> ReadEpisodeFirstAired(const std::string& source) {
+  return StreamChildTexts(source, "Data", "Episode", "FirstAired");
+}
+
 bool SeriesRecord::ReadSeriesDocument(const std::string& source) {
   episodes.clear();
   const XmlDocument document = XmlDocument::LoadDocument(source);

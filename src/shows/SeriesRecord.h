@@ -46,6 +46,10 @@ class SeriesDocument {
   std::vector<XmlNode> episodes_;
 };
 
+// The FirstAired text of every episode of a series document, in order: what
+// SeriesDocument(source).FirstAired(i) gives for each i, read without building the document.
+std::vector<std::string> ReadEpisodeFirstAired(const std::string& source);
+
 // Downloads the series document of id into record. An id that is not 1 to 10 decimal digits makes
 // no request and reads as a failed download: every series field empty, no episodes, false.
 bool DownloadSeries(const std::string& id, SeriesRecord& record);

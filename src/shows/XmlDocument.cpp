@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include "shows/AtomicFile.h"
 #include "shows/Fetcher.h"
@@ -55,6 +57,9 @@ void QuietLibxml() {
       [](const char*, const char*, xmlParserCtxtPtr) -> xmlParserInputPtr { return nullptr; });
 }
 
+std::string Trimmed(std::string_view text);
+bool HasWrittenName(const xmlChar* localName, const xmlChar* prefix, const char* name);
+
 // What the parse callbacks learn about the document while it is read.
 struct ParseVerdict {
   bool hasDoctype = false;
@@ -64,6 +69,69 @@ struct ParseVerdict {
 ParseVerdict& VerdictOf(void* parserContext) {
   auto* ctxt = static_cast<xmlParserCtxtPtr>(parserContext);
   return *static_cast<ParseVerdict*>(ctxt->_private);
+}
+
+// What a streamed read keeps while the parser walks the document; a ParseVerdict first, so the
+// shared callbacks find theirs.
+struct ChildTextScan {
+  ParseVerdict verdict;
+  const char* rootName = nullptr;
+  const char* elementName = nullptr;
+  const char* childName = nullptr;
+  int depth = 0;
+  bool sawRoot = false;
+  bool inRoot = false;
+  bool inElement = false;
+  bool childSeen = false;
+  int childDepth = 0;  // depth of the child being read, 0 when none
+  std::string text;
+  std::vector<std::string> texts;
+};
+static_assert(std::is_standard_layout_v<ChildTextScan>);
+
+ChildTextScan& ScanOf(void* parserContext) {
+  return *reinterpret_cast<ChildTextScan*>(&VerdictOf(parserContext));
+}
+
+// XPath's name test without a prefix: that local name, in no namespace.
+bool IsUnqualified(const xmlChar* localName, const xmlChar* uri, const char* name) {
+  return !uri && std::strcmp(reinterpret_cast<const char*>(localName), name) == 0;
+}
+
+void ScanStartElement(void* parserContext, const xmlChar* localName, const xmlChar* prefix,
+                      const xmlChar* uri, int, const xmlChar**, int, int, const xmlChar**) {
+  ChildTextScan& scan = ScanOf(parserContext);
+  ++scan.depth;
+  if (scan.depth == 1) {
+    scan.sawRoot = true;
+    scan.inRoot = IsUnqualified(localName, uri, scan.rootName);
+  } else if (scan.depth == 2 && scan.inRoot) {
+    scan.inElement = IsUnqualified(localName, uri, scan.elementName);
+    scan.childSeen = false;
+    if (scan.inElement) scan.texts.emplace_back();
+  } else if (scan.depth == 3 && scan.inElement && !scan.childSeen &&
+             HasWrittenName(localName, prefix, scan.childName)) {
+    // ReadChildText's rule: the first child whose name as written is childName.
+    scan.childSeen = true;
+    scan.childDepth = 3;
+    scan.text.clear();
+  }
+}
+
+void ScanEndElement(void* parserContext, const xmlChar*, const xmlChar*, const xmlChar*) {
+  ChildTextScan& scan = ScanOf(parserContext);
+  if (scan.childDepth == scan.depth) {
+    scan.childDepth = 0;
+    scan.texts.back() = Trimmed(scan.text);
+  }
+  if (scan.depth == 2) scan.inElement = false;
+  --scan.depth;
+}
+
+// Text and CDATA anywhere inside the child: what xmlNodeGetContent joins.
+void ScanCharacters(void* parserContext, const xmlChar* characters, int length) {
+  ChildTextScan& scan = ScanOf(parserContext);
+  if (scan.childDepth) scan.text.append(reinterpret_cast<const char*>(characters), length);
 }
 
 // A DOCTYPE can declare entities that expand without bound or point at local files: stop at once.
@@ -76,21 +144,33 @@ void RecordParseError(void* parserContext, xmlErrorPtr error) {
   if (error && error->level >= XML_ERR_ERROR) VerdictOf(parserContext).hasError = true;
 }
 
-XmlDocPtr ParseBytes(const std::string& bytes) {
+// A parser for the bytes with the refusals every read shares; null when the bytes are refused
+// before parsing (empty or too large).
+ParserCtxtPtr NewParser(const std::string& bytes, ParseVerdict& verdict) {
   if (bytes.empty() || bytes.size() > kMaxDocumentBytes) return nullptr;
   QuietLibxml();
   ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
   if (!ctxt) return nullptr;
-  ParseVerdict verdict;
   ctxt->_private = &verdict;
   xmlCtxtUseOptions(ctxt.get(), kParseOptions);
   ctxt->sax->internalSubset = RefuseDoctype;
   ctxt->sax->externalSubset = RefuseDoctype;
   ctxt->sax->serror = RecordParseError;
+  return ctxt;
+}
+
+bool Accepted(const xmlParserCtxt& ctxt, const ParseVerdict& verdict) {
+  return ctxt.wellFormed && !verdict.hasDoctype && !verdict.hasError;
+}
+
+XmlDocPtr ParseBytes(const std::string& bytes) {
+  ParseVerdict verdict;
+  ParserCtxtPtr ctxt = NewParser(bytes, verdict);
+  if (!ctxt) return nullptr;
   xmlParseDocument(ctxt.get());
   XmlDocPtr doc(ctxt->myDoc);
   ctxt->myDoc = nullptr;
-  if (!ctxt->wellFormed || verdict.hasDoctype || verdict.hasError) return nullptr;
+  if (!Accepted(*ctxt, verdict)) return nullptr;
   if (!doc || doc->intSubset || doc->extSubset || !xmlDocGetRootElement(doc.get())) return nullptr;
   return doc;
 }
@@ -139,15 +219,19 @@ std::string TakeXmlString(xmlChar* owned) {
 }
 
 // The name as written in the document, prefix included ("showrss:showid").
-bool HasQualifiedName(const xmlChar* localName, const xmlNs* ns, const char* name) {
+bool HasWrittenName(const xmlChar* localName, const xmlChar* prefix, const char* name) {
   const char* local = Chars(localName);
-  if (ns && ns->prefix) {
-    const char* prefix = Chars(ns->prefix);
-    const std::size_t prefixLength = std::strlen(prefix);
-    return std::strncmp(name, prefix, prefixLength) == 0 && name[prefixLength] == ':' &&
+  if (prefix) {
+    const char* written = Chars(prefix);
+    const std::size_t prefixLength = std::strlen(written);
+    return std::strncmp(name, written, prefixLength) == 0 && name[prefixLength] == ':' &&
            std::strcmp(name + prefixLength + 1, local) == 0;
   }
   return std::strcmp(name, local) == 0;
+}
+
+bool HasQualifiedName(const xmlChar* localName, const xmlNs* ns, const char* name) {
+  return HasWrittenName(localName, ns ? ns->prefix : nullptr, name);
 }
 
 XmlNode FirstChildElement(XmlNode node, const char* name) {
@@ -167,6 +251,15 @@ XmlNode ChildElementAt(XmlNode node, int position) {
     if (index++ == position) return child;
   }
   return nullptr;
+}
+
+// The bytes of an address (through CurrentFetcher()) or a regular file; empty when unreadable.
+std::string SourceBytes(const std::string& source) {
+  if (IsRemoteAddress(source)) {
+    FetchResult fetched = CurrentFetcher().Fetch(source);
+    return fetched.ok ? std::move(fetched.body) : std::string();
+  }
+  return source.empty() ? std::string() : ReadLocalFile(source);
 }
 
 // MSXML's text: every descendant text, leading and trailing white space trimmed.
@@ -193,13 +286,7 @@ XmlDocument::~XmlDocument() = default;
 
 XmlDocument XmlDocument::LoadDocument(const std::string& source) {
   try {
-    if (IsRemoteAddress(source)) {
-      FetchResult fetched = CurrentFetcher().Fetch(source);
-      if (!fetched.ok) return {};
-      return Parse(fetched.body);
-    }
-    if (source.empty()) return {};
-    return Parse(ReadLocalFile(source));
+    return Parse(SourceBytes(source));
   } catch (...) {
     return {};  // out of memory reads as a load that failed
   }
@@ -325,6 +412,37 @@ std::string ReadChildText(XmlNode node, const char* name) {
     return TextOf(FirstChildElement(node, name));
   } catch (...) {
     return {};
+  }
+}
+
+std::vector<std::string> StreamChildTexts(const std::string& source, const char* rootName,
+                                          const char* elementName, const char* childName) {
+  if (!rootName || !elementName || !childName) return {};
+  try {
+    const std::string bytes = SourceBytes(source);
+    ChildTextScan scan;
+    scan.rootName = rootName;
+    scan.elementName = elementName;
+    scan.childName = childName;
+    ParserCtxtPtr ctxt = NewParser(bytes, scan.verdict);
+    if (!ctxt) return {};
+    // No tree: only the callbacks that feed the scan. Comments and processing instructions add
+    // nothing to an element's text.
+    xmlSAXHandler* sax = ctxt->sax;
+    sax->startElementNs = ScanStartElement;
+    sax->endElementNs = ScanEndElement;
+    sax->characters = ScanCharacters;
+    sax->ignorableWhitespace = ScanCharacters;
+    sax->cdataBlock = ScanCharacters;
+    sax->comment = nullptr;
+    sax->processingInstruction = nullptr;
+    xmlParseDocument(ctxt.get());
+    const XmlDocPtr discarded(ctxt->myDoc);
+    ctxt->myDoc = nullptr;
+    if (!Accepted(*ctxt, scan.verdict) || !scan.sawRoot) return {};
+    return std::move(scan.texts);
+  } catch (...) {
+    return {};  // out of memory reads as a load that failed
   }
 }
 

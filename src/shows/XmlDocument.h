@@ -63,6 +63,13 @@ class XmlDocument {
   std::unique_ptr<Impl> impl_;
 };
 
+// For each element the path rootName/elementName selects (XPath names: no prefix, no namespace),
+// in document order, the text ReadChildText(element, childName) gives. Read from the same sources
+// with the same refusals as LoadDocument, but streamed without building the document, which is
+// several times faster. Empty when LoadDocument would give an empty document.
+std::vector<std::string> StreamChildTexts(const std::string& source, const char* rootName,
+                                          const char* elementName, const char* childName);
+
 // The text of the first child element whose name as written (prefix included) is name: all
 // descendant text with leading and trailing white space trimmed, or "".
 std::string ReadChildText(XmlNode node, const char* name);

@@ -133,6 +133,9 @@ TEST_F(SeriesRecordTest, ADocumentReadsEachEpisodeOnDemandAsTheRecordReadsIt) {
       EXPECT_EQ(EpisodeValues(document.Episode(i)), EpisodeValues(record.episodes[i])) << i;
       EXPECT_EQ(document.FirstAired(i), record.episodes[i].FirstAired) << i;
     }
+    std::vector<std::string> dates;
+    for (const EpisodeInfo& episode : record.episodes) dates.push_back(episode.FirstAired);
+    EXPECT_EQ(ReadEpisodeFirstAired(source), dates);
     EXPECT_EQ(EpisodeValues(document.Episode(record.episodes.size())),
               EpisodeValues(EpisodeInfo{}));
     EXPECT_EQ(document.FirstAired(record.episodes.size()), "");

@@ -103,6 +103,64 @@ TEST_F(XmlDocumentTest, ReadChildTextsReadsEveryNameAsReadChildTextDoes) {
   EXPECT_EQ(cleared, "");
 }
 
+// What the tree gives for each element of root/element: ReadChildText(element, child).
+std::vector<std::string> TreeChildTexts(const std::string& path, const char* selection,
+                                        const char* child) {
+  std::vector<std::string> texts;
+  const XmlDocument doc = XmlDocument::LoadDocument(path);
+  for (XmlNode node : doc.SelectNodes(selection)) texts.push_back(ReadChildText(node, child));
+  return texts;
+}
+
+TEST_F(XmlDocumentTest, StreamedChildTextsAreWhatTheTreeGives) {
+  const char* documents[] = {
+      "<Data><Series><id>1</id></Series><Episode><id>1</id><FirstAired> 2012-05-03 "
+      "</FirstAired></Episode><Episode/><Episode><FirstAired/></Episode></Data>",
+      // first of two, nested text, CDATA, references, comments and instructions inside
+      "<Data><Episode><FirstAired>a<b>b<c>c</c></b><!-- x -->d<?pi x?></FirstAired>"
+      "<FirstAired>second</FirstAired></Episode><Episode><FirstAired><![CDATA[ <x> ]]>&amp;"
+      "&#65;</FirstAired></Episode></Data>",
+      // a grandchild of that name is not a child; other elements between episodes
+      "<Data><Episode><x><FirstAired>deep</FirstAired></x></Episode><Other><FirstAired>o"
+      "</FirstAired></Other><Episode>\r\n<FirstAired>\t2001-01-01\r\n</FirstAired></Episode>"
+      "</Data>",
+      // names as written: a prefixed child never matches, a default namespace does
+      "<Data xmlns:p='urn:p'><Episode><p:FirstAired>p</p:FirstAired><FirstAired "
+      "xmlns='urn:d'>d</FirstAired></Episode></Data>",
+      // XPath names: a root or an element in a namespace is not selected
+      "<Data xmlns='urn:d'><Episode><FirstAired>1</FirstAired></Episode></Data>",
+      "<p:Data xmlns:p='urn:p'><Episode><FirstAired>1</FirstAired></Episode></p:Data>",
+      "<Data><p:Episode xmlns:p='urn:p'><FirstAired>1</FirstAired></p:Episode></Data>",
+      "<Other><Episode><FirstAired>1</FirstAired></Episode></Other>",
+      "<Data/>",
+      // refused: malformed, cut short, a DOCTYPE, an undeclared entity, an unbound prefix, empty
+      "<Data><Episode><FirstAired>1</FirstAired></Episode>",
+      "<Data><Episode><FirstAired>1</FirstAired></Episode></Data><Data/>",
+      "<!DOCTYPE Data [<!ENTITY e 'x'>]><Data><Episode><FirstAired>&e;</FirstAired>"
+      "</Episode></Data>",
+      "<Data><Episode><FirstAired>&nope;</FirstAired></Episode></Data>",
+      "<Data><Episode><q:FirstAired>1</q:FirstAired></Episode></Data>",
+      "",
+      "   ",
+  };
+  int n = 0;
+  for (const char* text : documents) {
+    const std::string path = root() + "/doc" + std::to_string(n++) + ".xml";
+    WriteFile(path, text);
+    EXPECT_EQ(StreamChildTexts(path, "Data", "Episode", "FirstAired"),
+              TreeChildTexts(path, "Data/Episode", "FirstAired"))
+        << text;
+    EXPECT_EQ(StreamChildTexts(path, "Data", "Episode", "p:FirstAired"),
+              TreeChildTexts(path, "Data/Episode", "p:FirstAired"))
+        << text;
+  }
+  const std::string first = root() + "/doc0.xml";
+  EXPECT_EQ(StreamChildTexts(first, "Data", "Episode", "FirstAired"),
+            (std::vector<std::string>{"2012-05-03", "", ""}));
+  EXPECT_TRUE(StreamChildTexts(root() + "/missing.xml", "Data", "Episode", "FirstAired").empty());
+  EXPECT_TRUE(StreamChildTexts(first, "Data", "Episode", nullptr).empty());
+}
+
 TEST_F(XmlDocumentTest, ReadChildAttributeReadsTheFirstElementsAttribute) {
   const XmlDocument doc = XmlDocument::Parse(
       "<r><i><enclosure url='http://a/x?b=1&amp;c=2' length='0'/><enclosure url='second'/>"
