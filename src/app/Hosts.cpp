@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "catalogue/EmbeddedCatalogue.h"
+
 namespace quorvel {
 namespace {
 
@@ -13,7 +15,10 @@ std::string FromEnvironment(const char* name, const char* fallback) {
 }  // namespace
 
 std::string TvdbHost() {
-  return FromEnvironment("QUORVEL_TVDB_HOST", "thetvdb.com");
+  // TheTVDB's legacy API is gone; the embedded catalogue answers its addresses from TVmaze.
+  const std::string catalogue = catalogue::EmbeddedCatalogueHost();
+  return FromEnvironment("QUORVEL_TVDB_HOST",
+                         catalogue.empty() ? "thetvdb.com" : catalogue.c_str());
 }
 std::string FeedHost() {
   return FromEnvironment("QUORVEL_FEED_HOST", "showrss.info");

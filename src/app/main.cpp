@@ -1,19 +1,28 @@
 // The program's entry: one instance per machine, then the hidden start-up window's modal run.
 
 #include <gtk/gtk.h>
+#include <unistd.h>
 
 #include <cstdio>
 
 #include "app/Paths.h"
 #include "app/StartUp.h"
+#include "bridge/CMainDlg.h"
+#include "catalogue/EmbeddedCatalogue.h"
 #include "platform/InstanceLock.h"
+#include "platform/gtk/EndSignals.h"
 #include "platform/gtk/GtkDesktop.h"
+#include "platform/gtk/SessionBus.h"
 
 int main(int argc, char** argv) {
   using namespace quorvel;
   // The program takes no options; GTK's own are not offered either.
   (void)argc;
   (void)argv;
+  // The agent lives for the whole session: it keeps no folder busy, and a file in the starting
+  // folder can never be mistaken for one of its icon names (the tray library checks for files).
+  if (chdir("/") != 0) std::perror("quorvel: chdir");
+  AvoidSessionBusAutolaunch();
   if (!gtk_init_check(nullptr, nullptr)) {
     std::fprintf(stderr, "quorvel: cannot open the display\n");
     return 1;
@@ -30,7 +39,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   SetBrowserEmulation();
+  // Serves TheTVDB's addresses from TVmaze unless QUORVEL_TVDB_HOST is set; ends with main.
+  catalogue::EmbeddedCatalogue catalogue;
   StartUp startUp(MakeGtkDesktop());
   lock.WatchStartedAgain([&startUp] { startUp.Post(WM_COMMAND, ID_MYSHOWS, 0); });
+  // A logout, kill or Ctrl-C ends the program as the tray's "Exit" does, main window included.
+  EndSignals endSignals([&startUp] {
+    if (g_mainDlgOpen && g_mainDlgWindow) g_mainDlgWindow->Post(WM_CLOSE, 0, 0);
+    startUp.Post(WM_COMMAND, ID_EXIT, 0);
+  });
   return startUp.RunModal();
 }

@@ -5,6 +5,7 @@
 #include "app/Hosts.h"
 #include "app/Paths.h"
 #include "app/ResourcePaths.h"
+#include "catalogue/EmbeddedCatalogue.h"
 #include "schedule/Favorites.h"
 #include "schedule/ShowViews.h"
 #include "shows/CurrentlyPlaying.h"
@@ -53,7 +54,8 @@ CMainDlg::~CMainDlg() {
 std::string CMainDlg::PageAddress() {
   const std::string host = PageHost();
   const std::string base = host.empty() ? BundledPageUri() : "http://" + host + "/main.html";
-  return base + "?v=" + GetUserId() + "&t=" + NewGuidString();
+  return base + "?v=" + GetUserId() + "&t=" + NewGuidString() +
+         (catalogue::CatalogueAnswersTvdb() ? "&credit=tvmaze" : "");
 }
 
 void CMainDlg::BringToFront() {

@@ -194,7 +194,8 @@ ScopedEnv::~ScopedEnv() {
 }
 
 ScopedRemoteHosts::ScopedRemoteHosts(const TestServer& server)
-    : tvdb_("QUORVEL_TVDB_HOST", server.host()),
+    : noProxy_("no_proxy", "127.0.0.1,localhost"),
+      tvdb_("QUORVEL_TVDB_HOST", server.host()),
       feed_("QUORVEL_FEED_HOST", server.host()),
       update_("QUORVEL_UPDATE_HOST", server.host()) {}
 

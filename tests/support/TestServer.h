@@ -75,12 +75,14 @@ class ScopedEnv {
   bool hadValue_;
 };
 
-// Points QUORVEL_TVDB_HOST, QUORVEL_FEED_HOST and QUORVEL_UPDATE_HOST at the server.
+// Points QUORVEL_TVDB_HOST, QUORVEL_FEED_HOST and QUORVEL_UPDATE_HOST at the server, and keeps
+// any proxy of the environment out of the way of loopback requests.
 class ScopedRemoteHosts {
  public:
   explicit ScopedRemoteHosts(const TestServer& server);
 
  private:
+  ScopedEnv noProxy_;
   ScopedEnv tvdb_;
   ScopedEnv feed_;
   ScopedEnv update_;

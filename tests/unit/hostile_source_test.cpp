@@ -164,7 +164,7 @@ TEST_F(HostileSourceTest, ARedirectToALocalFileIsNotFollowed) {
 }
 
 TEST_F(HostileSourceTest, OnlyHttpAndHttpsAreFetched) {
-  for (const std::string url :
+  for (const std::string& url :
        {"file://" + marker_, std::string("ftp://127.0.0.1/x"), std::string("gopher://127.0.0.1/x"),
         "FILE://" + marker_, std::string("dict://127.0.0.1:1/")}) {
     const FetchResult raw = fetcher_.Fetch(url);

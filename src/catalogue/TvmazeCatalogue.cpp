@@ -1,0 +1,228 @@
+#include "catalogue/TvmazeCatalogue.h"
+
+#include <glib.h>
+
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "catalogue/LegacyXml.h"
+#include "catalogue/TvmazeMapping.h"
+
+namespace quorvel::catalogue {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char kXmlType[] = "text/xml; charset=utf-8";
+
+std::string BaseFromEnvironment(const char* name, const std::string& fallback) {
+  const char* value = std::getenv(name);
+  std::string base = value && *value ? value : fallback;
+  while (!base.empty() && base.back() == '/') base.pop_back();
+  return base;
+}
+
+std::string Trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+std::string PercentEncoded(const std::string& text) {
+  gchar* escaped = g_uri_escape_string(text.c_str(), nullptr, FALSE);
+  std::string out(escaped);
+  g_free(escaped);
+  return out;
+}
+
+bool IsShowId(const std::string& id) {
+  if (id.empty() || id.size() > 10) return false;
+  for (char c : id)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+std::vector<std::string> PathSegments(const std::string& path) {
+  std::vector<std::string> segments;
+  std::size_t start = 1;
+  while (start <= path.size()) {
+    const std::size_t end = path.find('/', start);
+    segments.push_back(path.substr(start, end == std::string::npos ? end : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return segments;
+}
+
+CatalogueAnswer XmlAnswer(int status, std::string body) {
+  return {status, kXmlType, std::move(body)};
+}
+
+// Artwork is passed through; the type comes from the bytes, since cached files keep no headers.
+std::string ImageType(const std::string& bytes) {
+  auto startsWith = [&](const char* magic, std::size_t at = 0) {
+    const std::string m(magic);
+    return bytes.size() >= at + m.size() && bytes.compare(at, m.size(), m) == 0;
+  };
+  if (startsWith("\xFF\xD8\xFF")) return "image/jpeg";
+  if (startsWith("\x89PNG")) return "image/png";
+  if (startsWith("GIF8")) return "image/gif";
+  if (startsWith("RIFF") && startsWith("WEBP", 8)) return "image/webp";
+  return "application/octet-stream";
+}
+
+}  // namespace
+
+CatalogueOptions CatalogueOptions::FromEnvironment() {
+  CatalogueOptions options;
+  options.apiBase = BaseFromEnvironment("QUORVEL_TVMAZE_URL", options.apiBase);
+  options.imagesBase = BaseFromEnvironment("QUORVEL_TVMAZE_IMAGES_URL", options.imagesBase);
+  return options;
+}
+
+std::string SearchTextOf(const std::string& rawQuery) {
+  const std::string key = "seriesname=";
+  std::size_t at = rawQuery.rfind(key, 0) == 0 ? 0 : rawQuery.find("&" + key);
+  if (at == std::string::npos) return {};
+  if (rawQuery[at] == '&') ++at;
+  std::string text = rawQuery.substr(at + key.size());
+  for (char& c : text)
+    if (c == '+') c = ' ';
+  gchar* decoded = g_uri_unescape_string(text.c_str(), nullptr);
+  if (!decoded) return text;  // a stray '%' is the user's own text
+  std::string out(decoded);
+  g_free(decoded);
+  return out;
+}
+
+TvmazeCatalogue::TvmazeCatalogue(CatalogueOptions options)
+    : options_(std::move(options)), limiter_(options_.maxUpstreamCalls, options_.upstreamWindow) {}
+
+CatalogueAnswer TvmazeCatalogue::Answer(const std::string& path, const std::string& rawQuery) {
+  if (path == "/api/GetSeries.php") return Search(SearchTextOf(rawQuery));
+  const std::string banners = "/banners/";
+  if (path.rfind(banners, 0) == 0) return Artwork(path.substr(banners.size()));
+  const std::vector<std::string> segments = PathSegments(path);
+  if (segments.size() == 6 && segments[0] == "api" && segments[2] == "series" &&
+      segments[4] == "all" && segments[5] == "en.xml")
+    return Series(segments[3]);
+  return {404, "text/plain; charset=utf-8", "not found\n"};
+}
+
+CatalogueAnswer TvmazeCatalogue::Search(const std::string& text) {
+  const std::string query = Trimmed(XmlSafeText(text));
+  if (query.empty()) return XmlAnswer(200, EmptyAnswerXml());
+  auto outcome = Obtain<std::vector<SearchResult>>(
+      "search/" + HashKey(query) + ".json", options_.searchTtl,
+      options_.apiBase + "/search/shows?q=" + PercentEncoded(query),
+      [](const std::string& bytes) { return MapSearchResults(bytes); });
+  if (!outcome.value) return XmlAnswer(outcome.failureStatus, EmptyAnswerXml());
+  return XmlAnswer(200, SearchAnswerXml(*outcome.value));
+}
+
+CatalogueAnswer TvmazeCatalogue::Series(const std::string& id) {
+  if (!IsShowId(id)) return XmlAnswer(404, EmptyAnswerXml());
+  auto outcome = Obtain<SeriesRecord>("shows/" + id + ".json", options_.showTtl,
+                                      options_.apiBase + "/shows/" + id + "?embed=episodes",
+                                      [&id](const std::string& bytes) {
+                                        std::optional<SeriesRecord> record = MapShow(bytes);
+                                        // An answer about another show (a merged id) is not this
+                                        // one's.
+                                        if (record && record->id != id) record.reset();
+                                        return record;
+                                      });
+  if (!outcome.value) return XmlAnswer(outcome.failureStatus, EmptyAnswerXml());
+  return XmlAnswer(200, SeriesDocumentXml(*outcome.value));
+}
+
+CatalogueAnswer TvmazeCatalogue::Artwork(const std::string& path) {
+  if (!IsSafeArtworkPath(path)) return {404, "text/plain; charset=utf-8", "not found\n"};
+  auto outcome =
+      Obtain<std::string>("images/" + HashKey(path), options_.artworkTtl,
+                          options_.imagesBase + "/" + path, [](const std::string& bytes) {
+                            return bytes.empty() ? std::nullopt : std::optional<std::string>(bytes);
+                          });
+  if (!outcome.value) return {outcome.failureStatus, "text/plain; charset=utf-8", ""};
+  std::string type = ImageType(*outcome.value);
+  return {200, std::move(type), std::move(*outcome.value)};
+}
+
+void TvmazeCatalogue::PruneCache() {
+  cache_.PruneOlderThan(options_.cacheMaxAge);
+}
+
+void TvmazeCatalogue::Cancel() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_ = true;
+  }
+  wake_.notify_all();
+}
+
+template <class T, class Parse>
+TvmazeCatalogue::Outcome<T> TvmazeCatalogue::Obtain(const std::string& key,
+                                                    std::chrono::seconds ttl,
+                                                    const std::string& url, Parse parse) {
+  std::optional<T> stale;
+  if (std::optional<CatalogueCache::Entry> cached = cache_.Read(key)) {
+    std::optional<T> parsed = parse(cached->bytes);
+    if (parsed && cached->ageSeconds < ttl.count()) return {std::move(parsed), 200};
+    stale = std::move(parsed);
+  }
+  long status = 0;
+  if (std::optional<std::string> fetched = FetchUpstream(url, stale.has_value(), status)) {
+    if (std::optional<T> parsed = parse(*fetched)) {
+      cache_.Write(key, *fetched);
+      return {std::move(parsed), 200};
+    }
+  }
+  if (stale) return {std::move(stale), 200};
+  return {std::nullopt, status == 404 ? 404 : 502};
+}
+
+std::optional<std::string> TvmazeCatalogue::FetchUpstream(const std::string& url, bool haveStale,
+                                                          long& status) {
+  const Clock::time_point deadline = Clock::now() + options_.answerBudget;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!TakeUpstreamSlot(deadline, haveStale)) return std::nullopt;
+    const auto remaining =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (remaining.count() <= 0) return std::nullopt;
+    UpstreamAnswer answer = UpstreamGet(url, std::min(remaining, options_.upstreamTimeout),
+                                        options_.limits, cancelled_);
+    status = answer.status;
+    if (answer.ok()) return std::move(answer.body);
+    if (answer.status != 429) return std::nullopt;
+    // Too many requests: nobody calls before the time asked; this answer retries once when the
+    // wait is short and nothing older can stand in.
+    const std::chrono::seconds wait = answer.retryAfter.value_or(options_.defaultRetryAfter);
+    HoldUpstream(Clock::now() + wait);
+    if (haveStale || wait > options_.maxRetryAfter || Clock::now() + wait >= deadline)
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+bool TvmazeCatalogue::TakeUpstreamSlot(Clock::time_point deadline, bool haveStale) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!cancelled_) {
+    const Clock::time_point now = Clock::now();
+    const Clock::duration wait = limiter_.WaitBefore(now);
+    if (wait <= Clock::duration::zero()) {
+      limiter_.Record(now);
+      return true;
+    }
+    // With an older copy at hand, serving it beats making the user wait.
+    if (haveStale || now + wait >= deadline) return false;
+    wake_.wait_until(lock, now + wait);
+  }
+  return false;
+}
+
+void TvmazeCatalogue::HoldUpstream(Clock::time_point until) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  limiter_.HoldUntil(until);
+}
+
+}  // namespace quorvel::catalogue

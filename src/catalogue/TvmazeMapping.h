@@ -1,0 +1,48 @@
+#pragma once
+
+// TVmaze's JSON answers turned into the records of TheTVDB's legacy XML. Pure functions: no I/O,
+// no clock; the only outside input is the process's time zone for episode dates.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shows/Records.h"
+#include "shows/SeriesRecord.h"
+
+namespace quorvel::catalogue {
+
+// Hits of "/search/shows?q=" (an array of {score, show}), in TVmaze's order. Empty when the bytes
+// are not such an array; entries without a show id are skipped.
+std::optional<std::vector<SearchResult>> MapSearchResults(const std::string& json);
+
+// A show of "/shows/ID?embed=episodes" with its episodes in TVmaze's order. Empty when the bytes
+// are not a show object with an id.
+std::optional<SeriesRecord> MapShow(const std::string& json);
+
+// Summary HTML as plain text: tags dropped, entities decoded, white space collapsed, one line per
+// paragraph or line break.
+std::string HtmlToPlainText(const std::string& html);
+
+// The relative artwork path for an image URL TVmaze gives ("uploads/images/…/1.jpg"): its path
+// without the leading "/", or empty when the URL is not http(s) or its path is not a safe
+// relative path.
+std::string ArtworkPathOf(const std::string& imageUrl);
+
+// True for a relative path of letters, digits and "._-/" without empty, "." or ".." segments:
+// the only paths the catalogue forwards to the image host.
+bool IsSafeArtworkPath(const std::string& path);
+
+// The date on which an episode airs in the process's time zone, "%Y-%m-%d": from the airstamp
+// (ISO 8601 with an offset) when it parses, else the airdate as given.
+std::string LocalAirDate(const std::string& airstamp, const std::string& airdate);
+
+// TVmaze's schedule days as one text: a single day, "Daily" for all seven, or the days joined
+// with ", ".
+std::string DaysOfWeekText(const std::vector<std::string>& days);
+
+// JSON text whose arrays and objects nest no deeper than maxDepth (a guard before a recursive
+// parser sees hostile bytes).
+bool NestingWithin(const std::string& json, int maxDepth);
+
+}  // namespace quorvel::catalogue

@@ -1,0 +1,29 @@
+// TVmaze's JSON as the catalogue maps it; whatever arrives, the XML it answers must be well-formed.
+
+#include <libxml/parser.h>
+
+#include <cstdlib>
+
+#include "FuzzSupport.h"
+#include "catalogue/LegacyXml.h"
+#include "catalogue/TvmazeMapping.h"
+
+namespace {
+
+void RequireWellFormed(const std::string& xml) {
+  xmlDoc* doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr,
+                              XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  if (!doc) std::abort();
+  xmlFreeDoc(doc);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace quorvel::catalogue;
+  const std::string json = quorvel::fuzz::AsString(data, size);
+  if (auto record = MapShow(json)) RequireWellFormed(SeriesDocumentXml(*record));
+  if (auto results = MapSearchResults(json)) RequireWellFormed(SearchAnswerXml(*results));
+  HtmlToPlainText(json);
+  return 0;
+}

@@ -1,0 +1,81 @@
+#!/usr/bin/env python3
+"""The tray agent on a desktop with a tray host (trayer) and a notification service (dunst):
+the grey icon appears, the hello notification is sent, the menu holds "My Shows" and "Exit",
+"My Shows" twice gives one main window, "Exit" with the window open waits for the window,
+and "Exit" ends the program with code 0 and takes the icon away."""
+
+import os
+import time
+
+import guitest as g
+
+
+def main():
+    with g.Desktop("tray") as d:
+        notifications = os.path.join(d.dir, "notifications.log")
+        d.start("dbus-monitor", "--session",
+                "type='method_call',interface='org.freedesktop.Notifications',member='Notify'",
+                log=notifications)
+        d.start_trayer()
+        time.sleep(0.3)
+        started = time.monotonic()
+        program = d.start_program()
+
+        icon = g.require(g.wait_until(g.tray_icon, 15), "the tray icon appears")
+        print(f"     icon after {time.monotonic() - started:.2f} s at {icon['x']},{icon['y']} "
+              f"{icon['width']}x{icon['height']}")
+        shot = g.screenshot(os.path.join(d.dir, "tray.png"))
+        light = g.coloured_pixels(shot, icon["x"], icon["y"], icon["width"], icon["height"], 150)
+        body = g.pixel(shot, icon["x"] + icon["width"] // 2, icon["y"] + icon["height"] * 3 // 4)
+        g.check(light >= 20, f"the icon's pixels are drawn in the tray ({light} light pixels)")
+        g.check(body is not None and max(body) - min(body) < 16 and 30 < body[0] < 110,
+                f"the icon is the dark grey clapperboard (body pixel {body})")
+
+        sent = g.wait_until(lambda: "Right click to get started" in open(notifications).read(), 10)
+        text = open(notifications).read()
+        g.check(bool(sent), "the hello notification was sent")
+        g.check('string "Quorvel"' in text and 'string "dialog-information"' in text
+                and "int32 10000" in text, "summary \"Quorvel\", information icon, 10 s")
+
+        items = d.open_tray_menu()
+        labels = [name for name, _ in items]
+        if items:
+            g.check(labels == ["My Shows", "Exit"], f"the menu holds My Shows and Exit: {labels}")
+        else:
+            g.note("no accessibility bus: the menu's labels are not read")
+        g.run("xdotool", "key", "Escape")
+        time.sleep(0.3)
+
+        g.require(d.choose("My Shows"), "My Shows chosen")
+        g.require(g.wait_until(lambda: len(g.main_windows()) == 1, 15), "My Shows opens the main window")
+        d.choose("My Shows")
+        time.sleep(1.5)
+        g.check(len(g.main_windows()) == 1, "My Shows again gives no second main window")
+
+        d.choose("Exit")
+        g.check(bool(g.wait_until(lambda: g.tray_icon() is None, 5)),
+                "Exit with the window open takes the icon away at once")
+        time.sleep(0.5)
+        g.check(program.poll() is None and len(g.main_windows()) == 1,
+                "the program and its window stay until the window is closed")
+        window = g.main_windows()[0]
+        g.key(window, "Escape")
+        g.check(bool(g.wait_until(lambda: not g.main_windows(), 5)), "Escape closes the window")
+        g.check(d.wait_exit(program) == 0, "closing the window then ends the program with code 0")
+
+        # A plain start and "Exit".
+        program = d.start_program()
+        g.require(g.wait_until(g.tray_icon, 15), "the icon appears again after a new start")
+        d.choose("Exit")
+        g.check(d.wait_exit(program) == 0, "Exit ends the program with code 0")
+        g.check(bool(g.wait_until(lambda: g.tray_icon() is None, 5)), "the icon is gone")
+        errors = [line for line in d.program_stderr().splitlines() if "CRITICAL" in line]
+        g.check(not errors, f"no critical messages on stderr {errors}")
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except g.Stop:
+        pass
+    raise SystemExit(g.finish())
