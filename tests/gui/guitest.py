@@ -127,15 +127,27 @@ def pixel(path, x, y):
     return tuple(int(v) for v in m.groups()) if m else None
 
 
-def coloured_pixels(path, x, y, width, height, threshold=40):
-    """How many pixels of a region differ from black by more than threshold."""
+def region_pixels(path, x, y, width, height):
+    """The (r, g, b) of every pixel of a region."""
     out = run("convert", path, "-crop", f"{width}x{height}+{x}+{y}", "-depth", "8", "txt:-",
               timeout=30)
-    count = 0
-    for m in re.finditer(r"\((\d+),(\d+),(\d+)", out):
-        if max(int(v) for v in m.groups()) > threshold:
-            count += 1
-    return count
+    return [tuple(int(v) for v in m.groups())
+            for m in re.finditer(r"^\d+,\d+: \((\d+),(\d+),(\d+)", out, re.MULTILINE)]
+
+
+def settled_tray_icon(timeout=15):
+    """The tray icon once the tray host has stopped resizing it."""
+    def settled():
+        first = tray_icon()
+        time.sleep(0.4)
+        second = tray_icon()
+        return second if first and first == second else None
+    return wait_until(settled, timeout)
+
+
+def coloured_pixels(path, x, y, width, height, threshold=40):
+    """How many pixels of a region are brighter than threshold in some channel."""
+    return sum(1 for p in region_pixels(path, x, y, width, height) if max(p) > threshold)
 
 
 def click(x, y, button=1):

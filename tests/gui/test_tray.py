@@ -22,14 +22,16 @@ def main():
         program = d.start_program()
 
         icon = g.require(g.wait_until(g.tray_icon, 15), "the tray icon appears")
-        print(f"     icon after {time.monotonic() - started:.2f} s at {icon['x']},{icon['y']} "
-              f"{icon['width']}x{icon['height']}")
+        print(f"     icon after {time.monotonic() - started:.2f} s")
+        icon = g.require(g.settled_tray_icon(), "the icon settles in the tray")
+        print(f"     at {icon['x']},{icon['y']} {icon['width']}x{icon['height']}")
         shot = g.screenshot(os.path.join(d.dir, "tray.png"))
-        light = g.coloured_pixels(shot, icon["x"], icon["y"], icon["width"], icon["height"], 150)
-        body = g.pixel(shot, icon["x"] + icon["width"] // 2, icon["y"] + icon["height"] * 3 // 4)
-        g.check(light >= 20, f"the icon's pixels are drawn in the tray ({light} light pixels)")
-        g.check(body is not None and max(body) - min(body) < 16 and 30 < body[0] < 110,
-                f"the icon is the dark grey clapperboard (body pixel {body})")
+        pixels = g.region_pixels(shot, icon["x"], icon["y"], icon["width"], icon["height"])
+        # The body is #3c3c3c; the panel behind it is #303030.
+        grey = sum(1 for p in pixels if 56 <= p[0] <= 68 and max(p) - min(p) < 6)
+        red = sum(1 for p in pixels if p[0] > 150 and p[1] < 90 and p[2] < 90)
+        g.check(grey >= 25 and red == 0,
+                f"the dark grey clapperboard is drawn in the tray ({grey} body pixels, {red} red)")
 
         sent = g.wait_until(lambda: "Right click to get started" in open(notifications).read(), 10)
         text = open(notifications).read()
