@@ -305,6 +305,10 @@ TEST_F(CatalogueServerTest, TooManyRequestsWaitsAndRetriesOnce) {
   upstream_->On(kSearch, {429, "", "application/json", {{"Retry-After", "3600"}}});
   EXPECT_TRUE(Search("under%20dome").series.empty());
   EXPECT_EQ(upstream_->Hits(kSearch), 1);
+  // Meanwhile nobody calls: a show that is not cached reads as a dead host's.
+  upstream_->On("/tvmaze/shows/2?embed=episodes", Json("{\"id\":2}"));
+  EXPECT_TRUE(SeriesDocument("2").series.empty());
+  EXPECT_EQ(upstream_->Hits("/tvmaze/shows/2?embed=episodes"), 0);
 }
 
 TEST_F(CatalogueServerTest, TooManyRequestsWithAnOldEntryServesItAtOnce) {
