@@ -18,7 +18,8 @@ struct ScriptValue {
   static ScriptValue Of(int n) { return Of(static_cast<double>(n)); }
   static ScriptValue Of(const std::string& s) { return {Kind::String, 0, false, s}; }
   static ScriptValue Of(const char* s) { return Of(std::string(s)); }
-  static ScriptValue Body() { return {Kind::BodyElement, 0, false, {}}; }
+  static ScriptValue Body() { return OfKind(Kind::BodyElement); }
+  static ScriptValue OfKind(Kind kind) { return {kind, 0, false, {}}; }
 };
 
 // A whole number within 32 bits, or a text of decimal digits with an optional minus sign whose

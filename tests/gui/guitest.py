@@ -174,6 +174,11 @@ def children(pid):
     return found
 
 
+def alive(pid):
+    state = _status(pid).get("State", "")
+    return bool(state) and "zombie" not in state
+
+
 def web_processes(pid):
     return [c for c in children(pid) if c[1].startswith("WebKitWebProces")]
 
@@ -224,28 +229,36 @@ class Accessibility:
         m = re.search(r"\((-?\d+), (-?\d+), (\d+), (\d+)\)", out)
         return tuple(int(v) for v in m.groups()) if m else None
 
+    def _name(self, node):
+        return self._text(*node, "org.freedesktop.DBus.Properties.Get",
+                          "org.a11y.atspi.Accessible", "Name")
+
+    def _role(self, node):
+        return self._text(*node, "org.a11y.atspi.Accessible.GetRoleName")
+
     def menu_items(self):
-        """(label, (x, y, width, height)) of the menu items of the program's open menus."""
+        """(label, (x, y, width, height)) of the items of the program's open popup menus."""
         if not self.address:
             return []
         items = []
         registry = ("org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root")
         for app in self._children(*registry):
-            if self._text(*app, "org.freedesktop.DBus.Properties.Get",
-                          "org.a11y.atspi.Accessible", "Name") != "quorvel":
+            if self._name(app) != "quorvel":
                 continue
-            stack = list(self._children(*app))
-            while stack:
-                node = stack.pop(0)
-                role = self._text(*node, "org.a11y.atspi.Accessible.GetRoleName")
-                if role == "menu item":
-                    name = self._text(*node, "org.freedesktop.DBus.Properties.Get",
-                                      "org.a11y.atspi.Accessible", "Name")
-                    extents = self._extents(*node)
-                    if extents and extents[2] > 0:
-                        items.append((name, extents))
-                elif role in ("window", "menu", "frame", "panel", "filler"):
-                    stack.extend(self._children(*node))
+            # A popup menu is a toplevel "window" holding a "menu"; the main window (a "frame"
+            # with the page's whole tree) is not walked.
+            for window in self._children(*app):
+                if self._role(window) != "window":
+                    continue
+                for menu in self._children(*window):
+                    if self._role(menu) != "menu":
+                        continue
+                    for item in self._children(*menu):
+                        if self._role(item) != "menu item":
+                            continue
+                        extents = self._extents(*item)
+                        if extents and extents[2] > 0 and extents[3] > 0:
+                            items.append((self._name(item), extents))
         return items
 
 

@@ -161,9 +161,9 @@ TEST(ScriptArgumentsTest, IntegerArgumentsAcceptOnlyWhole32BitValues) {
       {ScriptValue::Of("7a"), std::nullopt},
       {ScriptValue::Of(" 7"), std::nullopt},
       {ScriptValue::Of("1.0"), std::nullopt},
-      {ScriptValue{ScriptValue::Kind::Null}, std::nullopt},
-      {ScriptValue{ScriptValue::Kind::Undefined}, std::nullopt},
-      {ScriptValue{ScriptValue::Kind::Object}, std::nullopt},
+      {ScriptValue::OfKind(ScriptValue::Kind::Null), std::nullopt},
+      {ScriptValue::OfKind(ScriptValue::Kind::Undefined), std::nullopt},
+      {ScriptValue::OfKind(ScriptValue::Kind::Object), std::nullopt},
       {ScriptValue{ScriptValue::Kind::Boolean, 0, true, {}}, std::nullopt},
       {ScriptValue::Body(), std::nullopt},
   };
@@ -177,14 +177,14 @@ TEST(ScriptArgumentsTest, IntegerArgumentsAcceptOnlyWhole32BitValues) {
 TEST(ScriptArgumentsTest, TextArgumentsAcceptOnlyStrings) {
   EXPECT_EQ(ScriptText(ScriptValue::Of("x")), "x");
   EXPECT_EQ(ScriptText(ScriptValue::Of(3)), std::nullopt);
-  EXPECT_EQ(ScriptText(ScriptValue{ScriptValue::Kind::Null}), std::nullopt);
-  EXPECT_EQ(ScriptText(ScriptValue{ScriptValue::Kind::Object}), std::nullopt);
+  EXPECT_EQ(ScriptText(ScriptValue::OfKind(ScriptValue::Kind::Null)), std::nullopt);
+  EXPECT_EQ(ScriptText(ScriptValue::OfKind(ScriptValue::Kind::Object)), std::nullopt);
 }
 
 TEST_F(ExternalMethodsTest, IntegerMethodsIgnoreArgumentsOutsideTheRules) {
   for (const char* name : {"GetDetails", "ShowSeason", "RemoveShow"}) {
     EXPECT_TRUE(Call(name, {ScriptValue::Of(1.5)}).empty()) << name;
-    EXPECT_TRUE(Call(name, {ScriptValue{ScriptValue::Kind::Null}}).empty()) << name;
+    EXPECT_TRUE(Call(name, {ScriptValue::OfKind(ScriptValue::Kind::Null)}).empty()) << name;
     EXPECT_TRUE(Call(name, {ScriptValue::Of("abc")}).empty()) << name;
   }
   EXPECT_TRUE(Call("SearchCallback", {ScriptValue::Of(5)}).empty());
@@ -195,7 +195,8 @@ TEST_F(ExternalMethodsTest, OnClickColoursOnlyTheBody) {
   page.SetScript(&script);
   page.InvokeByName("OnClick", {ScriptValue::Body(), ScriptValue::Of("green")});
   page.InvokeByName("OnClick", {ScriptValue::Of("body"), ScriptValue::Of("red")});
-  page.InvokeByName("OnClick", {ScriptValue{ScriptValue::Kind::Object}, ScriptValue::Of("red")});
+  page.InvokeByName("OnClick",
+                    {ScriptValue::OfKind(ScriptValue::Kind::Object), ScriptValue::Of("red")});
   EXPECT_EQ(script.backgrounds, std::vector<std::string>{"green"});
   page.SetScript(nullptr);
 }
