@@ -90,9 +90,8 @@ bool GtkBrowserHost::Create() {
   // A context of its own per window: when the window goes, its network process goes with the web
   // process, and the tray agent keeps nothing of WebKit running between openings.
   GObjectPtr<WebKitWebContext> context(webkit_web_context_new());
-  // A 780 x 552 page of lists needs no GPU; without accelerated compositing the view draws on
-  // every X server (a virtual one included), needs no OpenGL at all, and the web process needs
-  // about 50 MB less. Set before the view exists, so that it never probes for OpenGL.
+  // A 780 x 552 page of lists needs no GPU: without accelerated compositing the view draws on
+  // every X server (a virtual one included) and the web process needs about 50 MB less.
   GObjectPtr<WebKitSettings> settings(webkit_settings_new_with_settings(
       "hardware-acceleration-policy", WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER,
       "enable-developer-extras", FALSE, "javascript-can-open-windows-automatically", FALSE,
