@@ -15,9 +15,12 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
+import urllib.request
 
 BIN = os.environ.get("QUORVEL_BIN", "quorvel")
 HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.environ.get("QUORVEL_SOURCE_DIR", os.path.normpath(os.path.join(HERE, "..", "..")))
 SCREEN = (1024, 768)
 MAIN_TITLE = "Quorvel.Net"
 TRAY_TITLE = "Quorvel Startup"
@@ -104,9 +107,24 @@ def tray_icon():
     return None
 
 
-def main_windows():
-    out = run("xdotool", "search", "--onlyvisible", "--name", "^Quorvel\\.Net$")
+def windows_named(pattern):
+    """The visible windows whose name matches a regular expression."""
+    out = run("xdotool", "search", "--onlyvisible", "--name", pattern)
     return [line for line in out.split() if line]
+
+
+def main_windows():
+    return windows_named("^Quorvel\\.Net$")
+
+
+def top_window(*windows):
+    """Which of these toplevel windows is highest in the stacking order, or None."""
+    wanted = {int(w, 0) for w in windows}
+    # With no window manager the toplevels are the root's children, listed bottom to top.
+    stack = [int(m, 16) for m in re.findall(r"^\s+(0x[0-9a-f]+)",
+                                             run("xwininfo", "-root", "-children"), re.M)]
+    found = [w for w in stack if w in wanted]
+    return found[-1] if found else None
 
 
 def window_geometry(window):
@@ -136,6 +154,26 @@ def coloured_pixels(path, x, y, width, height, threshold=40):
         if max(int(v) for v in m.groups()) > threshold:
             count += 1
     return count
+
+
+def distinct_colours(path, geometry):
+    """How many colours a window's area of a screenshot holds: a blank window has one or two."""
+    crop = f"{geometry['WIDTH']}x{geometry['HEIGHT']}+{geometry['X']}+{geometry['Y']}"
+    out = run("convert", path, "-crop", crop, "+repage", "-format", "%k", "info:", timeout=30)
+    return int(out) if out.strip().isdigit() else 0
+
+
+def icon_body(path, icon):
+    """The colour of the clapperboard's body in the tray icon (its lower middle)."""
+    return pixel(path, icon["x"] + icon["width"] // 2, icon["y"] + icon["height"] * 3 // 4)
+
+
+def is_grey_body(colour):
+    return colour is not None and max(colour) - min(colour) < 16 and 30 < colour[0] < 110
+
+
+def is_red_body(colour):
+    return colour is not None and colour[0] > 150 and colour[1] < 90 and colour[2] < 90
 
 
 def click(x, y, button=1):
@@ -262,6 +300,31 @@ class Accessibility:
         return items
 
 
+# --- the loopback test server --------------------------------------------------------------
+
+class TestServer:
+    """tools/testserver.py on 127.0.0.1 as one of a Desktop's processes (see tests/README.md)."""
+
+    def __init__(self, desktop, *args):
+        port_file = os.path.join(desktop.dir, f"server-{len(desktop._processes)}.out")
+        desktop.start(sys.executable, os.path.join(SOURCE, "tools", "testserver.py"), "--port",
+                      "0", *args, log=port_file)
+        port = require(wait_until(lambda: open(port_file).readline().strip(), 10),
+                       "the test server tells its port")
+        self.host = f"127.0.0.1:{port}"
+        self.base = "http://" + self.host
+
+    def hits(self):
+        with urllib.request.urlopen(self.base + "/_hits", timeout=5) as answer:
+            return json.load(answer)
+
+    def put(self, path, body, content_type="text/xml; charset=utf-8"):
+        query = urllib.parse.urlencode({"path": path, "type": content_type})
+        request = urllib.request.Request(f"{self.base}/_put?{query}", data=body, method="POST")
+        with urllib.request.urlopen(request, timeout=5) as answer:
+            answer.read()
+
+
 # --- the sandboxed desktop -----------------------------------------------------------------
 
 FAKE_BROWSER = """#!/usr/bin/env python3
@@ -344,10 +407,10 @@ class Desktop:
                 "trayer is up")
         return trayer
 
-    def start_program(self, env=None):
+    def start_program(self, env=None, program=None):
         stderr = open(self.stderr_path, "ab")
-        self.program = subprocess.Popen([BIN], env=env or self.env, stdout=subprocess.DEVNULL,
-                                        stderr=stderr)
+        self.program = subprocess.Popen([program or BIN], env=env or self.env,
+                                        stdout=subprocess.DEVNULL, stderr=stderr)
         stderr.close()
         self._processes.append(self.program)
         return self.program
