@@ -120,11 +120,11 @@ def main_windows():
 def top_window(*windows):
     """Which of these toplevel windows is highest in the stacking order, or None."""
     wanted = {int(w, 0) for w in windows}
-    # With no window manager the toplevels are the root's children, listed bottom to top.
+    # With no window manager the toplevels are the root's children; xwininfo lists the top first.
     stack = [int(m, 16) for m in re.findall(r"^\s+(0x[0-9a-f]+)",
                                              run("xwininfo", "-root", "-children"), re.M)]
     found = [w for w in stack if w in wanted]
-    return found[-1] if found else None
+    return found[0] if found else None
 
 
 def window_geometry(window):
