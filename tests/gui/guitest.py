@@ -274,6 +274,30 @@ class Accessibility:
     def _role(self, node):
         return self._text(*node, "org.a11y.atspi.Accessible.GetRoleName")
 
+    def window_parts(self, title):
+        """(role, name, extents) of the labels and buttons of the program's window with this
+        title, e.g. a message dialog."""
+        if not self.address:
+            return []
+        registry = ("org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root")
+        for app in self._children(*registry):
+            if self._name(app) != "quorvel":
+                continue
+            for window in self._children(*app):
+                if self._name(window) == title:
+                    return self._parts(window, 8)
+        return []
+
+    def _parts(self, node, depth):
+        found = []
+        for child in self._children(*node):
+            role = self._role(child)
+            if role in ("label", "push button"):
+                found.append((role, self._name(child), self._extents(*child)))
+            elif depth > 0:
+                found += self._parts(child, depth - 1)
+        return found
+
     def menu_items(self):
         """(label, (x, y, width, height)) of the items of the program's open popup menus."""
         if not self.address:

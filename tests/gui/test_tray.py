@@ -26,10 +26,9 @@ def main():
               f"{icon['width']}x{icon['height']}")
         shot = g.screenshot(os.path.join(d.dir, "tray.png"))
         light = g.coloured_pixels(shot, icon["x"], icon["y"], icon["width"], icon["height"], 150)
-        body = g.pixel(shot, icon["x"] + icon["width"] // 2, icon["y"] + icon["height"] * 3 // 4)
+        body = g.icon_body(shot, icon)
         g.check(light >= 20, f"the icon's pixels are drawn in the tray ({light} light pixels)")
-        g.check(body is not None and max(body) - min(body) < 16 and 30 < body[0] < 110,
-                f"the icon is the dark grey clapperboard (body pixel {body})")
+        g.check(g.is_grey_body(body), f"the icon is the dark grey clapperboard (body pixel {body})")
 
         sent = g.wait_until(lambda: "Right click to get started" in open(notifications).read(), 10)
         text = open(notifications).read()
