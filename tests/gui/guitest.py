@@ -145,15 +145,27 @@ def pixel(path, x, y):
     return tuple(int(v) for v in m.groups()) if m else None
 
 
-def coloured_pixels(path, x, y, width, height, threshold=40):
-    """How many pixels of a region differ from black by more than threshold."""
+def region_pixels(path, x, y, width, height):
+    """The (r, g, b) of every pixel of a region."""
     out = run("convert", path, "-crop", f"{width}x{height}+{x}+{y}", "-depth", "8", "txt:-",
               timeout=30)
-    count = 0
-    for m in re.finditer(r"\((\d+),(\d+),(\d+)", out):
-        if max(int(v) for v in m.groups()) > threshold:
-            count += 1
-    return count
+    return [tuple(int(v) for v in m.groups())
+            for m in re.finditer(r"^\d+,\d+: \((\d+),(\d+),(\d+)", out, re.MULTILINE)]
+
+
+def settled_tray_icon(timeout=15):
+    """The tray icon once the tray host has stopped resizing it."""
+    def settled():
+        first = tray_icon()
+        time.sleep(0.4)
+        second = tray_icon()
+        return second if first and first == second else None
+    return wait_until(settled, timeout)
+
+
+def coloured_pixels(path, x, y, width, height, threshold=40):
+    """How many pixels of a region are brighter than threshold in some channel."""
+    return sum(1 for p in region_pixels(path, x, y, width, height) if max(p) > threshold)
 
 
 def distinct_colours(path, geometry):
@@ -163,17 +175,12 @@ def distinct_colours(path, geometry):
     return int(out) if out.strip().isdigit() else 0
 
 
-def icon_body(path, icon):
-    """The colour of the clapperboard's body in the tray icon (its lower middle)."""
-    return pixel(path, icon["x"] + icon["width"] // 2, icon["y"] + icon["height"] * 3 // 4)
-
-
-def is_grey_body(colour):
-    return colour is not None and max(colour) - min(colour) < 16 and 30 < colour[0] < 110
-
-
-def is_red_body(colour):
-    return colour is not None and colour[0] > 150 and colour[1] < 90 and colour[2] < 90
+def clapperboard_pixels(path, icon):
+    """How many of the tray icon's pixels have the colour of the grey clapperboard's body
+    (#3c3c3c; the panel behind it is #303030) and how many that of the red one."""
+    pixels = region_pixels(path, icon["x"], icon["y"], icon["width"], icon["height"])
+    return {"grey": sum(1 for p in pixels if 56 <= p[0] <= 68 and max(p) - min(p) < 6),
+            "red": sum(1 for p in pixels if p[0] > 150 and p[1] < 90 and p[2] < 90)}
 
 
 def click(x, y, button=1):

@@ -89,10 +89,11 @@ def run_extracted(d, root, server):
     env.pop("QUORVEL_DATA_DIR", None)
     d.start_trayer()
     program = d.start_program(env, program_path)
-    icon = g.require(g.wait_until(g.tray_icon, 20), "the extracted program's icon appears")
-    body = g.icon_body(g.screenshot(os.path.join(d.dir, "tray.png")), icon)
-    g.check(body is not None and body[1] > 120 and body[0] < 60 and body[2] < 60,
-            f"the icon comes from the program's own prefix (body {body})")
+    icon = g.require(g.settled_tray_icon(20), "the extracted program's icon appears")
+    pixels = g.region_pixels(g.screenshot(os.path.join(d.dir, "tray.png")), icon["x"], icon["y"],
+                             icon["width"], icon["height"])
+    marked = sum(1 for r, gr, b in pixels if gr > 150 and r < 40 and b < 40)
+    g.check(marked >= 25, f"the icon comes from the program's own prefix ({marked} marked pixels)")
 
     g.require(d.choose("My Shows"), "My Shows chosen")
     window = g.require(g.wait_until(lambda: (g.main_windows() or [None])[0], 15),
