@@ -26,12 +26,9 @@ def main():
         icon = g.require(g.settled_tray_icon(), "the icon settles in the tray")
         print(f"     at {icon['x']},{icon['y']} {icon['width']}x{icon['height']}")
         shot = g.screenshot(os.path.join(d.dir, "tray.png"))
-        pixels = g.region_pixels(shot, icon["x"], icon["y"], icon["width"], icon["height"])
-        # The body is #3c3c3c; the panel behind it is #303030.
-        grey = sum(1 for p in pixels if 56 <= p[0] <= 68 and max(p) - min(p) < 6)
-        red = sum(1 for p in pixels if p[0] > 150 and p[1] < 90 and p[2] < 90)
-        g.check(grey >= 25 and red == 0,
-                f"the dark grey clapperboard is drawn in the tray ({grey} body pixels, {red} red)")
+        colours = g.clapperboard_pixels(shot, icon)
+        g.check(colours["grey"] >= 25 and colours["red"] == 0,
+                f"the dark grey clapperboard is drawn in the tray {colours}")
 
         sent = g.wait_until(lambda: "Right click to get started" in open(notifications).read(), 10)
         text = open(notifications).read()
