@@ -29,7 +29,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 FAULT_KINDS = (
     "404", "500", "slow-headers", "stall-body", "trickle", "redirect-loop", "redirect-file",
     "oversized", "gzip-bomb", "doctype-file", "doctype-http", "doctype-dtd", "billion-laughs",
-    "truncated", "not-xml", "empty",
+    "quadratic-blowup", "truncated", "not-xml", "empty",
 )
 
 TODAY_TOKEN = re.compile(r"\{\{today([+-]\d+)?\}\}")
@@ -347,7 +347,8 @@ class Handler(BaseHTTPRequestHandler):
             self.serve_oversized(int(params.get("megabytes", 40)))
         elif kind == "gzip-bomb":
             self.send_bytes(200, world.gzip_bomb(), "text/xml", {"Content-Encoding": "gzip"})
-        elif kind in ("doctype-file", "doctype-http", "doctype-dtd", "billion-laughs"):
+        elif kind in ("doctype-file", "doctype-http", "doctype-dtd", "billion-laughs",
+                      "quadratic-blowup"):
             self.send_text(200, hostile_document(kind, params, port), "text/xml")
         elif kind == "truncated":
             body = self.fixture("tvdb", "series", "80001.xml") or b"<Data><Series><id>1</id>"
@@ -390,6 +391,13 @@ def hostile_document(kind, params, port):
     if kind == "doctype-dtd":
         return ('<?xml version="1.0"?>\n<!DOCTYPE Data SYSTEM "http://127.0.0.1:%d/_entity-probe">\n'
                 "<Data><Series><id>1</id></Series><Episode><id>2</id></Episode></Data>\n" % port)
+    if kind == "quadratic-blowup":
+        # One flat entity, no nesting for a depth limit to catch: 100 KB × 20 000 references, 2 GB.
+        size = int(params.get("kilobytes", 100)) << 10
+        references = int(params.get("references", 20000))
+        return ('<?xml version="1.0"?>\n<!DOCTYPE Data [<!ENTITY a "%s">]>\n'
+                "<Data><Series><id>1</id><SeriesName>%s</SeriesName></Series>"
+                "<Episode><id>2</id></Episode></Data>\n" % ("a" * size, "&a;" * references))
     # billion laughs: ten levels of ten, a billion "lol"s if expanded.
     lines = ['<?xml version="1.0"?>', "<!DOCTYPE Data [", '<!ENTITY lol0 "lol">']
     for level in range(1, 10):

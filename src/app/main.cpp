@@ -1,6 +1,5 @@
 // The program's entry: one instance per machine, then the hidden start-up window's modal run.
 
-#include <gtk/gtk.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,7 +11,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/gtk/EndSignals.h"
 #include "platform/gtk/GtkDesktop.h"
-#include "platform/gtk/SessionBus.h"
+#include "platform/gtk/GtkStart.h"
 
 int main(int argc, char** argv) {
   using namespace quorvel;
@@ -22,8 +21,7 @@ int main(int argc, char** argv) {
   // The agent lives for the whole session: it keeps no folder busy, and a file in the starting
   // folder can never be mistaken for one of its icon names (the tray library checks for files).
   if (chdir("/") != 0) std::perror("quorvel: chdir");
-  AvoidSessionBusAutolaunch();
-  if (!gtk_init_check(nullptr, nullptr)) {
+  if (!InitGtk()) {
     std::fprintf(stderr, "quorvel: cannot open the display\n");
     return 1;
   }

@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -197,7 +198,7 @@ std::optional<std::string> TvmazeCatalogue::FetchUpstream(const std::string& url
     // Too many requests: nobody calls before the time asked; this answer retries once when the
     // wait is short and nothing older can stand in.
     const std::chrono::seconds wait = answer.retryAfter.value_or(options_.defaultRetryAfter);
-    HoldUpstream(Clock::now() + wait);
+    HoldUpstream(Clock::now() + std::min(wait, options_.maxUpstreamHold));
     if (haveStale || wait > options_.maxRetryAfter || Clock::now() + wait >= deadline)
       return std::nullopt;
   }

@@ -31,6 +31,7 @@ struct CatalogueOptions {
   std::chrono::milliseconds upstreamTimeout{10000};
   std::chrono::seconds defaultRetryAfter{2};  // a 429 without Retry-After
   std::chrono::seconds maxRetryAfter{5};      // longer asks are not waited for
+  std::chrono::seconds maxUpstreamHold{300};  // a bogus Retry-After cannot silence us for days
   UpstreamLimits limits;
 
   // The defaults with the two base URLs taken from the environment when set.

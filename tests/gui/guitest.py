@@ -15,9 +15,12 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
+import urllib.request
 
 BIN = os.environ.get("QUORVEL_BIN", "quorvel")
 HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.environ.get("QUORVEL_SOURCE_DIR", os.path.normpath(os.path.join(HERE, "..", "..")))
 SCREEN = (1024, 768)
 MAIN_TITLE = "Quorvel.Net"
 TRAY_TITLE = "Quorvel Startup"
@@ -104,9 +107,24 @@ def tray_icon():
     return None
 
 
-def main_windows():
-    out = run("xdotool", "search", "--onlyvisible", "--name", "^Quorvel\\.Net$")
+def windows_named(pattern):
+    """The visible windows whose name matches a regular expression."""
+    out = run("xdotool", "search", "--onlyvisible", "--name", pattern)
     return [line for line in out.split() if line]
+
+
+def main_windows():
+    return windows_named("^Quorvel\\.Net$")
+
+
+def top_window(*windows):
+    """Which of these toplevel windows is highest in the stacking order, or None."""
+    wanted = {int(w, 0) for w in windows}
+    # With no window manager the toplevels are the root's children; xwininfo lists the top first.
+    stack = [int(m, 16) for m in re.findall(r"^\s+(0x[0-9a-f]+)",
+                                             run("xwininfo", "-root", "-children"), re.M)]
+    found = [w for w in stack if w in wanted]
+    return found[0] if found else None
 
 
 def window_geometry(window):
@@ -127,15 +145,42 @@ def pixel(path, x, y):
     return tuple(int(v) for v in m.groups()) if m else None
 
 
-def coloured_pixels(path, x, y, width, height, threshold=40):
-    """How many pixels of a region differ from black by more than threshold."""
+def region_pixels(path, x, y, width, height):
+    """The (r, g, b) of every pixel of a region."""
     out = run("convert", path, "-crop", f"{width}x{height}+{x}+{y}", "-depth", "8", "txt:-",
               timeout=30)
-    count = 0
-    for m in re.finditer(r"\((\d+),(\d+),(\d+)", out):
-        if max(int(v) for v in m.groups()) > threshold:
-            count += 1
-    return count
+    return [tuple(int(v) for v in m.groups())
+            for m in re.finditer(r"^\d+,\d+: \((\d+),(\d+),(\d+)", out, re.MULTILINE)]
+
+
+def settled_tray_icon(timeout=15):
+    """The tray icon once the tray host has stopped resizing it."""
+    def settled():
+        first = tray_icon()
+        time.sleep(0.4)
+        second = tray_icon()
+        return second if first and first == second else None
+    return wait_until(settled, timeout)
+
+
+def coloured_pixels(path, x, y, width, height, threshold=40):
+    """How many pixels of a region are brighter than threshold in some channel."""
+    return sum(1 for p in region_pixels(path, x, y, width, height) if max(p) > threshold)
+
+
+def distinct_colours(path, geometry):
+    """How many colours a window's area of a screenshot holds: a blank window has one or two."""
+    crop = f"{geometry['WIDTH']}x{geometry['HEIGHT']}+{geometry['X']}+{geometry['Y']}"
+    out = run("convert", path, "-crop", crop, "+repage", "-format", "%k", "info:", timeout=30)
+    return int(out) if out.strip().isdigit() else 0
+
+
+def clapperboard_pixels(path, icon):
+    """How many of the tray icon's pixels have the colour of the grey clapperboard's body
+    (#3c3c3c; the panel behind it is #303030) and how many that of the red one."""
+    pixels = region_pixels(path, icon["x"], icon["y"], icon["width"], icon["height"])
+    return {"grey": sum(1 for p in pixels if 56 <= p[0] <= 68 and max(p) - min(p) < 6),
+            "red": sum(1 for p in pixels if p[0] > 150 and p[1] < 90 and p[2] < 90)}
 
 
 def click(x, y, button=1):
@@ -236,6 +281,30 @@ class Accessibility:
     def _role(self, node):
         return self._text(*node, "org.a11y.atspi.Accessible.GetRoleName")
 
+    def window_parts(self, title):
+        """(role, name, extents) of the labels and buttons of the program's window with this
+        title, e.g. a message dialog."""
+        if not self.address:
+            return []
+        registry = ("org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root")
+        for app in self._children(*registry):
+            if self._name(app) != "quorvel":
+                continue
+            for window in self._children(*app):
+                if self._name(window) == title:
+                    return self._parts(window, 8)
+        return []
+
+    def _parts(self, node, depth):
+        found = []
+        for child in self._children(*node):
+            role = self._role(child)
+            if role in ("label", "push button"):
+                found.append((role, self._name(child), self._extents(*child)))
+            elif depth > 0:
+                found += self._parts(child, depth - 1)
+        return found
+
     def menu_items(self):
         """(label, (x, y, width, height)) of the items of the program's open popup menus."""
         if not self.address:
@@ -260,6 +329,31 @@ class Accessibility:
                         if extents and extents[2] > 0 and extents[3] > 0:
                             items.append((self._name(item), extents))
         return items
+
+
+# --- the loopback test server --------------------------------------------------------------
+
+class TestServer:
+    """tools/testserver.py on 127.0.0.1 as one of a Desktop's processes (see tests/README.md)."""
+
+    def __init__(self, desktop, *args):
+        port_file = os.path.join(desktop.dir, f"server-{len(desktop._processes)}.out")
+        desktop.start(sys.executable, os.path.join(SOURCE, "tools", "testserver.py"), "--port",
+                      "0", *args, log=port_file)
+        port = require(wait_until(lambda: open(port_file).readline().strip(), 10),
+                       "the test server tells its port")
+        self.host = f"127.0.0.1:{port}"
+        self.base = "http://" + self.host
+
+    def hits(self):
+        with urllib.request.urlopen(self.base + "/_hits", timeout=5) as answer:
+            return json.load(answer)
+
+    def put(self, path, body, content_type="text/xml; charset=utf-8"):
+        query = urllib.parse.urlencode({"path": path, "type": content_type})
+        request = urllib.request.Request(f"{self.base}/_put?{query}", data=body, method="POST")
+        with urllib.request.urlopen(request, timeout=5) as answer:
+            answer.read()
 
 
 # --- the sandboxed desktop -----------------------------------------------------------------
@@ -344,10 +438,10 @@ class Desktop:
                 "trayer is up")
         return trayer
 
-    def start_program(self, env=None):
+    def start_program(self, env=None, program=None):
         stderr = open(self.stderr_path, "ab")
-        self.program = subprocess.Popen([BIN], env=env or self.env, stdout=subprocess.DEVNULL,
-                                        stderr=stderr)
+        self.program = subprocess.Popen([program or BIN], env=env or self.env,
+                                        stdout=subprocess.DEVNULL, stderr=stderr)
         stderr.close()
         self._processes.append(self.program)
         return self.program

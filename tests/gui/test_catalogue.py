@@ -4,41 +4,22 @@ loopback test server standing in for TVmaze. A search typed into the page reache
 search through the catalogue, the hit's artwork is fetched through the catalogue's /banners/, the
 answers land in the cache folder, and "Exit" ends the program (and the catalogue) with code 0."""
 
-import json
 import os
-import sys
 import time
-import urllib.parse
-import urllib.request
 
 import guitest as g
 
-SOURCE = os.environ.get("QUORVEL_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+SOURCE = g.SOURCE
 POSTER = "uploads/images/medium_portrait/81/202627.jpg"
-
-
-def hits(base):
-    with urllib.request.urlopen(base + "/_hits", timeout=5) as answer:
-        return json.load(answer)
-
-
-def put(base, path, body, content_type):
-    query = urllib.parse.urlencode({"path": path, "type": content_type})
-    request = urllib.request.Request(f"{base}/_put?{query}", data=body, method="POST")
-    with urllib.request.urlopen(request, timeout=5) as answer:
-        answer.read()
 
 
 def main():
     with g.Desktop("catalogue") as d:
-        port_file = os.path.join(d.dir, "server.out")
-        d.start(sys.executable, os.path.join(SOURCE, "tools", "testserver.py"), "--port", "0",
-                "--pages", d.dir, log=port_file)
-        port = g.require(g.wait_until(lambda: open(port_file).readline().strip(), 10),
-                         "the test server tells its port")
-        base = f"http://127.0.0.1:{port}"
+        server = g.TestServer(d, "--pages", d.dir)
+        base = server.base
+        hits = server.hits
         with open(os.path.join(SOURCE, "tests", "fixtures", "tvmaze", "search_dome.json"), "rb") as f:
-            put(base, "/tvmaze/search/shows?q=dome", f.read(), "application/json")
+            server.put("/tvmaze/search/shows?q=dome", f.read(), "application/json")
 
         env = dict(d.env)
         env.pop("QUORVEL_TVDB_HOST", None)
@@ -60,12 +41,12 @@ def main():
             time.sleep(0.3)
             g.run("xdotool", "type", "--delay", "40", "dome")
             g.key(window, "Return")
-            searched = g.wait_until(lambda: "/tvmaze/search/shows?q=dome" in hits(base), 5)
+            searched = g.wait_until(lambda: "/tvmaze/search/shows?q=dome" in hits(), 5)
             if searched:
                 break
         g.require(bool(searched), "the typed search reached TVmaze's show search via the catalogue")
         print(f"     search reached upstream {time.monotonic() - started:.2f} s after the window")
-        artwork = g.wait_until(lambda: f"/banners/{POSTER}" in hits(base), 10)
+        artwork = g.wait_until(lambda: f"/banners/{POSTER}" in hits(), 10)
         g.check(bool(artwork), "the hit's artwork came from the image host through the catalogue")
         time.sleep(0.5)
         artifacts = os.path.join(SOURCE, "tests", "artifacts", "gui")
@@ -81,7 +62,7 @@ def main():
         g.check(bool(g.wait_until(lambda: not g.main_windows(), 5)), "Escape closes the window")
         d.choose("Exit")
         g.check(d.wait_exit(program) == 0, "Exit ends the program with code 0")
-        upstream = [hit for hit in hits(base) if hit.startswith("/tvmaze/")]
+        upstream = [hit for hit in hits() if hit.startswith("/tvmaze/")]
         g.check(upstream == ["/tvmaze/search/shows?q=dome"],
                 f"one upstream call for one search: {upstream}")
 

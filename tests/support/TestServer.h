@@ -44,8 +44,9 @@ class TestServer {
            const std::string& contentType = "text/xml; charset=utf-8") const;
   // Makes path misbehave: "404", "500", "slow-headers", "stall-body", "trickle", "redirect-loop",
   // "redirect-file", "oversized", "gzip-bomb", "doctype-file", "doctype-http", "doctype-dtd",
-  // "billion-laughs", "truncated", "not-xml", "empty"; "none" clears. params go along (for example
-  // {"target", "/tmp/marker"} for doctype-file, {"seconds", "5"} for the slow ones).
+  // "billion-laughs", "quadratic-blowup", "truncated", "not-xml", "empty"; "none" clears. params
+  // go along (for example {"target", "/tmp/marker"} for doctype-file, {"seconds", "5"} for the slow
+  // ones).
   bool fault(const std::string& path, const std::string& kind,
              const std::map<std::string, std::string>& params = {}) const;
   bool setLatency(int milliseconds) const;

@@ -1,6 +1,7 @@
 // The catalogue over HTTP, against a scripted loopback upstream: answers, cache, politeness and
 // failures as the native side sees them.
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <utime.h>
 
@@ -304,6 +305,10 @@ TEST_F(CatalogueServerTest, TooManyRequestsWaitsAndRetriesOnce) {
   upstream_->On(kSearch, {429, "", "application/json", {{"Retry-After", "3600"}}});
   EXPECT_TRUE(Search("under%20dome").series.empty());
   EXPECT_EQ(upstream_->Hits(kSearch), 1);
+  // Meanwhile nobody calls: a show that is not cached reads as a dead host's.
+  upstream_->On("/tvmaze/shows/2?embed=episodes", Json("{\"id\":2}"));
+  EXPECT_TRUE(SeriesDocument("2").series.empty());
+  EXPECT_EQ(upstream_->Hits("/tvmaze/shows/2?embed=episodes"), 0);
 }
 
 TEST_F(CatalogueServerTest, TooManyRequestsWithAnOldEntryServesItAtOnce) {
@@ -403,6 +408,23 @@ TEST_F(CatalogueServerTest, StopEndsAnAnswerThatWaitsForUpstream) {
   EXPECT_TRUE(ReadLegacyAnswer(waited.body).series.empty());
   EXPECT_FALSE(server_->running());
   EXPECT_EQ(upstream_->Hits("/tvmaze/shows/2?embed=episodes"), 0);
+}
+
+TEST_F(CatalogueServerTest, AClientThatGaveUpDoesNotHarmTheServer) {
+  CatalogueOptions options = Options();
+  options.maxUpstreamCalls = 1;
+  options.upstreamWindow = std::chrono::milliseconds(800);
+  StartCatalogue(options);
+  EXPECT_EQ(SeriesDocument("1").series.size(), 1u);
+  // This one waits for the limit; its client leaves long before the catalogue answers.
+  std::string address = "http://" + server_->HostAndPort() + "/api/k/series/2/all/en.xml";
+  CURL* curl = curl_easy_init();
+  curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 100L);
+  EXPECT_NE(curl_easy_perform(curl), CURLE_OK);
+  curl_easy_cleanup(curl);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // the answer to nobody goes out
+  EXPECT_EQ(SeriesDocument("1").series.size(), 1u);
 }
 
 TEST_F(CatalogueServerTest, OnlyReadsAreAnswered) {

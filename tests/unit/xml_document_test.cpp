@@ -305,6 +305,22 @@ TEST_F(XmlDocumentTest, SaveReplacesTheFileAndLeavesNoTemporaryFile) {
   EXPECT_EQ(entries, 4) << "data, config, cache and data.xml only";
 }
 
+TEST_F(XmlDocumentTest, SaveRemovesTemporaryFilesLeftByAnInterruptedSave) {
+  const std::string path = root() + "/favorites.xml";
+  const std::string stale = path + ".a1B2c3", fresh = path + ".Zz9Yy8", other = path + ".bak";
+  for (const auto& file : {stale, fresh, other}) WriteFile(file, "<Data>");
+  // Older than any save in progress could be.
+  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(10);
+  std::filesystem::last_write_time(stale, old);
+  std::filesystem::last_write_time(other, old);
+  auto doc = XmlDocument::NewDataDocument();
+  ASSERT_TRUE(doc.has_value());
+  ASSERT_TRUE(doc->Save(path));
+  EXPECT_FALSE(test::FileExists(stale));
+  EXPECT_TRUE(test::FileExists(fresh)) << "a save in progress elsewhere is left alone";
+  EXPECT_TRUE(test::FileExists(other)) << "only names the saver makes are removed";
+}
+
 TEST_F(XmlDocumentTest, SaveIntoAFolderThatCannotExistFails) {
   WriteFile(root() + "/plain-file", "x");
   auto doc = XmlDocument::NewDataDocument();

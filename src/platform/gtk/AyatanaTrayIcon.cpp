@@ -9,18 +9,27 @@ namespace {
 constexpr const char* kIndicatorId = "quorvel";
 constexpr const char* kTitle = "Quorvel Startup";
 
-// Ayatana's XEmbed fallback names its GtkStatusIcon after the icon is embedded, and GDK answers
-// that with a harmless assertion message on every start. Only that one message is dropped.
-void OnGdkCritical(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer) {
-  if (message && g_strstr_len(message, -1, "gdk_window_thaw_toplevel_updates")) return;
-  g_log_default_handler(domain, level, message, nullptr);
+// An indicator whose XEmbed fallback icon carries the tooltip, which Ayatana leaves out.
+struct QuorvelIndicator {
+  AppIndicator parent;
+};
+struct QuorvelIndicatorClass {
+  AppIndicatorClass parent;
+};
+G_DEFINE_TYPE(QuorvelIndicator, quorvel_indicator, APP_INDICATOR_TYPE)
+
+GtkStatusIcon* FallbackWithTooltip(AppIndicator* indicator) {
+  auto* parent = APP_INDICATOR_CLASS(quorvel_indicator_parent_class);
+  GtkStatusIcon* icon = parent->fallback ? parent->fallback(indicator) : nullptr;
+  if (icon) gtk_status_icon_set_tooltip_text(icon, kTitle);
+  return icon;
 }
 
-void QuietenFallbackAssertion() {
-  static const guint handler =
-      g_log_set_handler("Gdk", G_LOG_LEVEL_CRITICAL, OnGdkCritical, nullptr);
-  (void)handler;
+void quorvel_indicator_class_init(QuorvelIndicatorClass* klass) {
+  APP_INDICATOR_CLASS(klass)->fallback = FallbackWithTooltip;
 }
+
+void quorvel_indicator_init(QuorvelIndicator*) {}
 
 }  // namespace
 
@@ -32,10 +41,10 @@ AyatanaTrayIcon::~AyatanaTrayIcon() {
 
 void AyatanaTrayIcon::Add(bool red) {
   if (indicator_) return;
-  QuietenFallbackAssertion();
   const char* icon = ProgramIconName(red ? kIconRed : kIconGrey);
   indicator_.reset(
-      app_indicator_new(kIndicatorId, icon, APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
+      APP_INDICATOR(g_object_new(quorvel_indicator_get_type(), "id", kIndicatorId, "category",
+                                 "ApplicationStatus", "icon-name", icon, nullptr)));
   if (!indicator_) return;
   // A StatusNotifierItem host looks the name up itself; it needs the shipped folder when the
   // icons are not installed into the hicolor theme.

@@ -90,15 +90,15 @@ bool GtkBrowserHost::Create() {
   // A context of its own per window: when the window goes, its network process goes with the web
   // process, and the tray agent keeps nothing of WebKit running between openings.
   GObjectPtr<WebKitWebContext> context(webkit_web_context_new());
-  view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context.get(),
-                                       "user-content-manager", contentManager_.get(), nullptr));
-  WebKitSettings* settings = webkit_web_view_get_settings(view_);
-  webkit_settings_set_enable_developer_extras(settings, FALSE);
-  webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
-  // A 780 x 552 page of lists needs no GPU; without accelerated compositing the view draws on
+  // A 780 x 552 page of lists needs no GPU: without accelerated compositing the view draws on
   // every X server (a virtual one included) and the web process needs about 50 MB less.
-  webkit_settings_set_hardware_acceleration_policy(settings,
-                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  GObjectPtr<WebKitSettings> settings(webkit_settings_new_with_settings(
+      "hardware-acceleration-policy", WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER,
+      "enable-developer-extras", FALSE, "javascript-can-open-windows-automatically", FALSE,
+      nullptr));
+  view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context.get(),
+                                       "user-content-manager", contentManager_.get(), "settings",
+                                       settings.get(), nullptr));
   BuildWindow();
   gtk_widget_show_all(window_);
   gtk_widget_grab_focus(GTK_WIDGET(view_));

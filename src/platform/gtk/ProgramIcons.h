@@ -18,7 +18,4 @@ std::string ProgramIconFolder();
 // path once. Call after GTK is initialised.
 void RegisterProgramIcons();
 
-// The file of an icon: a PNG of 16, 32 or 48 px, or the SVG for any other size; "" when missing.
-std::string ProgramIconFile(int resource, int size);
-
 }  // namespace quorvel
