@@ -7,6 +7,7 @@
 
 #include "app/ResourcePaths.h"
 #include "bridge/CMainDlg.h"
+#include "platform/BrowserModule.h"
 #include "support/FakeBrowserHost.h"
 #include "support/Sandbox.h"
 
@@ -94,6 +95,16 @@ TEST_F(MainWindowTest, EscapeEndsWithTwoAndEnterDoesNothing) {
 TEST_F(MainWindowTest, AWindowThatCannotBeCreatedEndsWithMinusOne) {
   CMainDlg dlg(test::FakeBrowserFactory(log, false));
   EXPECT_EQ(dlg.RunModal(), -1);
+}
+
+TEST_F(MainWindowTest, WithoutTheBrowserModuleTheWindowDoesNotOpen) {
+  // Nothing beside this test program nor in its install tree: the module is missing.
+  CMainDlg dlg([](BrowserEvents& events) { return NewBrowserHost(events, {"OnClick"}); });
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(dlg.RunModal(), -1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot load the browser module"),
+            std::string::npos);
+  EXPECT_EQ(g_mainDlgWindow, nullptr);
 }
 
 TEST_F(MainWindowTest, DragWindowStartsAMoveAndCommandsAnswerInOrder) {

@@ -1,6 +1,6 @@
 // The entry point of libquorvel-browser.so, named as kBrowserModuleEntry says.
 
-#include "platform/gtk/BrowserModule.h"
+#include "platform/BrowserModule.h"
 #include "platform/gtk/GtkBrowserHost.h"
 
 extern "C" __attribute__((visibility("default"))) void quorvel_new_browser_host(

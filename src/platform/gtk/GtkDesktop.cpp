@@ -3,9 +3,9 @@
 #include <gtk/gtk.h>
 
 #include "bridge/WebPage.h"
+#include "platform/BrowserModule.h"
 #include "platform/MessageWindow.h"
 #include "platform/gtk/AyatanaTrayIcon.h"
-#include "platform/gtk/BrowserModule.h"
 #include "platform/gtk/HelloBalloon.h"
 #include "platform/gtk/OkCancelPrompt.h"
 #include "platform/gtk/ProgramIcons.h"

@@ -1,4 +1,4 @@
-#include "platform/gtk/BrowserModule.h"
+#include "platform/BrowserModule.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
