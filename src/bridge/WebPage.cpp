@@ -121,6 +121,9 @@ bool WebPage::PopulateDetails(const std::string& seriesName, const std::string& 
 bool WebPage::ShowResults() {
   return CallPageFunction("ShowResults", {});
 }
+bool WebPage::ShowNotice(const std::string& text) {
+  return CallPageFunction("ShowNotice", {text});
+}
 bool WebPage::NoResults() {
   return CallPageFunction("NoResults", {});
 }

@@ -50,6 +50,9 @@ class WebPage : public JSHandler {
                        const std::string& status, const std::string& airText,
                        const std::string& genre, const std::string& artworkUrl, int32_t seasonCount,
                        const std::string& id, const std::string& imdbId);
+  // An addition to the page functions: one line for the user above a view. A page without it
+  // only loses the line.
+  bool ShowNotice(const std::string& text);
   bool ShowResults();
   bool NoResults();
   bool initFinish();

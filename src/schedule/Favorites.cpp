@@ -1,10 +1,12 @@
 #include "schedule/Favorites.h"
 
+#include <dirent.h>
 #include <libxml/tree.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 #include "app/Paths.h"
 #include "bridge/WebPage.h"
@@ -25,9 +27,7 @@ FavoriteShow ReadFavorite(XmlNode node) {
   return favorite;
 }
 
-// A favourites file the reader can make sense of: well-formed, with the root Data.
-bool IsReadableFavoritesFile(const std::string& path) {
-  const XmlDocument document = XmlDocument::LoadDocument(path);
+bool IsFavoritesDocument(const XmlDocument& document) {
   const XmlNode root = document.Root();
   return root != nullptr && xmlStrcmp(root->name, BAD_CAST "Data") == 0;
 }
@@ -40,25 +40,54 @@ std::string LocalTimestamp(int64_t now) {
   return text;
 }
 
-// Moves an unreadable favourites file out of the way under a name of its own, so that replacing
-// it never loses what the user had. False when it could not be moved.
-bool KeepAsideIfUnreadable(const std::string& path) {
-  if (!FileExists(path) || IsReadableFavoritesFile(path)) return true;
-  const std::string base = path + ".unreadable-" + LocalTimestamp(Now());
+constexpr const char* kKeptAsideInfix = ".unreadable-";
+
+// Moves a file that is not a favourites document out of the way under a name of its own, so that
+// replacing it never loses what the user had. The new name, or empty when it could not be moved.
+std::string KeepAside(const std::string& path) {
+  const std::string base = path + kKeptAsideInfix + LocalTimestamp(Now());
   std::string target = base;
   for (int n = 1; FileExists(target); ++n) target = base + "-" + IntToText(n);
-  return std::rename(path.c_str(), target.c_str()) == 0;
+  return std::rename(path.c_str(), target.c_str()) == 0 ? target : std::string();
 }
 
 }  // namespace
 
-bool ReadFavorites(FavoriteList& list, const std::string& path) {
+FavoritesFile LoadFavorites(FavoriteList& list, const std::string& path) {
   list.clear();
-  const XmlDocument document = XmlDocument::LoadDocument(path);
-  const std::vector<XmlNode> nodes = document.SelectNodes("Data/Series");
-  if (nodes.empty()) return false;
-  for (XmlNode node : nodes) list.push_back(ReadFavorite(node));
-  return true;
+  XmlDocument document;
+  switch (XmlDocument::LoadLocalDocument(path, document)) {
+    case LocalFileRead::Missing:
+      return FavoritesFile::Missing;
+    case LocalFileRead::Failed:
+      return FavoritesFile::Unreadable;
+    case LocalFileRead::Read:
+      break;
+  }
+  if (!IsFavoritesDocument(document)) return FavoritesFile::NotAList;
+  for (XmlNode node : document.SelectNodes("Data/Series")) list.push_back(ReadFavorite(node));
+  return FavoritesFile::List;
+}
+
+std::string KeptAsideFavoritesPath() {
+  const std::string folder = GetDataFolder();
+  if (folder.empty()) return {};
+  FavoriteList list;
+  LoadFavorites(list, GetFavoritesPath());
+  if (!list.empty()) return {};
+  const std::string prefix = std::string("favorites.xml") + kKeptAsideInfix;
+  std::string newest;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+  if (!dir) return {};
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name.starts_with(prefix) && name > newest) newest = name;
+  }
+  return newest.empty() ? std::string() : folder + newest;
+}
+
+bool ReadFavorites(FavoriteList& list, const std::string& path) {
+  return LoadFavorites(list, path) == FavoritesFile::List && !list.empty();
 }
 
 bool WriteFavorites(const FavoriteList& list) {
@@ -71,7 +100,22 @@ bool WriteFavorites(const FavoriteList& list) {
     document->AppendFieldElements(series, favorite.fieldMap());
   }
   const std::string path = GetFavoritesPath();
-  if (!KeepAsideIfUnreadable(path)) return false;
+  FavoriteList current;
+  switch (LoadFavorites(current, path)) {
+    case FavoritesFile::Unreadable:
+      return false;  // it may be a good list: only bytes that were read can be judged
+    case FavoritesFile::NotAList: {
+      const std::string keptAside = KeepAside(path);
+      if (keptAside.empty()) return false;
+      if (document->Save(path)) return true;
+      // Nothing replaced it: the user's file goes back where it was.
+      std::rename(keptAside.c_str(), path.c_str());
+      return false;
+    }
+    case FavoritesFile::Missing:
+    case FavoritesFile::List:
+      break;
+  }
   return document->Save(path);
 }
 
@@ -104,10 +148,11 @@ bool RemoveFavorite(FavoriteList& list, const std::string& seriesid) {
 
 void AddToFavsCommand(WebPage& page, const SeriesRecord& detailsRecord) {
   // Nothing read by the details view, or a record without a plain id: nothing to follow.
-  if (IsSeriesId(detailsRecord.id)) {
+  // A list that could not be read stays as it is, and so does everything else.
+  FavoriteList list;
+  if (IsSeriesId(detailsRecord.id) &&
+      LoadFavorites(list, GetFavoritesPath()) != FavoritesFile::Unreadable) {
     detailsRecord.WriteSeriesFile(GetDataFolder());
-    FavoriteList list;
-    ReadFavorites(list, GetFavoritesPath());
     AddFavorite(list, detailsRecord.id);
   }
   page.initFinish();
@@ -115,8 +160,9 @@ void AddToFavsCommand(WebPage& page, const SeriesRecord& detailsRecord) {
 
 void RemoveShowCommand(WebPage& page, int32_t id) {
   FavoriteList list;
-  ReadFavorites(list, GetFavoritesPath());
-  RemoveFavorite(list, IntToText(id));
+  if (LoadFavorites(list, GetFavoritesPath()) != FavoritesFile::Unreadable) {
+    RemoveFavorite(list, IntToText(id));
+  }
   page.initFinish();
 }
 

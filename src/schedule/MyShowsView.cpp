@@ -1,4 +1,5 @@
 #include "bridge/WebPage.h"
+#include "schedule/Favorites.h"
 #include "schedule/FollowedSeries.h"
 #include "schedule/ShowViews.h"
 #include "shows/Artwork.h"
@@ -7,6 +8,11 @@ namespace quorvel {
 
 void ShowMyShowsCommand(WebPage& page) {
   try {
+    // A list that was kept aside is never shown as nothing at all.
+    if (const std::string kept = KeptAsideFavoritesPath(); !kept.empty()) {
+      page.ShowNotice("Your list of followed series could not be read; it was kept as " + kept +
+                      ".");
+    }
     // The id is the one the series file holds, which may differ from the favourite's.
     ForEachFollowedSeries([&](const SeriesDocument& document) {
       const SeriesInfo& series = document.series();

@@ -1,5 +1,11 @@
 #include "schedule/StartupRefresh.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <mutex>
+#include <set>
+
 #include "app/Paths.h"
 #include "schedule/AirDate.h"
 #include "schedule/Clock.h"
@@ -8,16 +14,45 @@
 #include "schedule/FollowedSeries.h"
 #include "shows/NumericText.h"
 #include "shows/SeriesRecord.h"
+#include "shows/XmlDocument.h"
 
 namespace quorvel {
 namespace {
 
-// A DateAdded that cannot be converted says nothing about the file's age: refresh it.
-bool IsDue(const FavoriteShow& favorite) {
-  const std::optional<int64_t> added = ParseAirDate(favorite.DateAdded);
-  const int64_t now = Now();
-  return !added || *added < now - kOneWeek || !FileExists(favorite.PathToDetails);
+// A folder where a series file belongs is the user's: it is never replaced, and said once.
+void ReportFolderOnce(const std::string& path) {
+  static std::mutex mutex;
+  static std::set<std::string> reported;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (reported.insert(path).second) {
+    std::fprintf(stderr, "quorvel: %s is a folder, not a series file; it is left as it is\n",
+                 path.c_str());
+  }
 }
+
+// A file that holds no series (cut short, empty, not XML) has nothing to show either.
+bool HoldsASeries(const std::string& path) {
+  return !StreamChildTexts(path, "Data", "Series", "id").empty();
+}
+
+}  // namespace
+
+bool IsRefreshDue(const FavoriteShow& favorite) {
+  struct stat info;
+  if (favorite.PathToDetails.empty() || stat(favorite.PathToDetails.c_str(), &info) != 0) {
+    return true;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    ReportFolderOnce(favorite.PathToDetails);
+    return false;
+  }
+  // A DateAdded that cannot be converted says nothing about the file's age: refresh it.
+  const std::optional<int64_t> added = ParseAirDate(favorite.DateAdded);
+  if (!added || *added < Now() - kOneWeek) return true;
+  return !HoldsASeries(favorite.PathToDetails);
+}
+
+namespace {
 
 // Downloads the series afresh. Only a download that yields a series is stored and dates the
 // favourite today; anything else leaves file and date alone, so the next start tries again.
@@ -27,7 +62,8 @@ void Refresh(const FavoriteShow& favorite) {
   if (!IsSeriesId(downloaded.id)) return;
   if (!downloaded.WriteSeriesFile(GetDataFolder())) return;
   FavoriteList current;
-  ReadFavorites(current, GetFavoritesPath());
+  // A list that cannot be read now is not rewritten from nothing.
+  if (LoadFavorites(current, GetFavoritesPath()) == FavoritesFile::Unreadable) return;
   AddFavorite(current, favorite.seriesid);
 }
 
@@ -54,7 +90,7 @@ int RefreshFollowedShows() {
     ReadFavorites(favorites, favoritesPath);
     const ScopedAirDateMemo dates;
     for (const FavoriteShow& favorite : favorites) {
-      if (IsDue(favorite)) Refresh(favorite);
+      if (IsRefreshDue(favorite)) Refresh(favorite);
       count += CountEpisodesAiredToday(favorite);
     }
   } catch (...) {

@@ -177,10 +177,12 @@ XmlDocPtr ParseBytes(const std::string& bytes) {
 
 // A regular file of at most kMaxDocumentBytes, read whole; anything else reads as nothing. FIFOs
 // and devices are refused before a read could block or run forever.
-std::string ReadLocalFile(const std::string& path) {
+LocalFileRead ReadLocalFileBytes(const std::string& path, std::string& bytes) {
+  bytes.clear();
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return {};
-  std::string bytes;
+  if (fd < 0)
+    return errno == ENOENT || errno == ENOTDIR ? LocalFileRead::Missing : LocalFileRead::Failed;
+  LocalFileRead outcome = LocalFileRead::Failed;
   struct stat info;
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
       static_cast<std::size_t>(info.st_size) <= kMaxDocumentBytes) {
@@ -189,15 +191,20 @@ std::string ReadLocalFile(const std::string& path) {
     for (;;) {
       const ssize_t n = read(fd, buffer, sizeof buffer);
       if (n < 0 && errno == EINTR) continue;
+      if (n == 0) outcome = LocalFileRead::Read;
       if (n <= 0) break;
       bytes.append(buffer, static_cast<std::size_t>(n));
-      if (bytes.size() > kMaxDocumentBytes) {
-        bytes.clear();
-        break;
-      }
+      if (bytes.size() > kMaxDocumentBytes) break;
     }
   }
   close(fd);
+  if (outcome != LocalFileRead::Read) bytes.clear();
+  return outcome;
+}
+
+std::string ReadLocalFile(const std::string& path) {
+  std::string bytes;
+  ReadLocalFileBytes(path, bytes);
   return bytes;
 }
 
@@ -289,6 +296,18 @@ XmlDocument XmlDocument::LoadDocument(const std::string& source) {
     return Parse(SourceBytes(source));
   } catch (...) {
     return {};  // out of memory reads as a load that failed
+  }
+}
+
+LocalFileRead XmlDocument::LoadLocalDocument(const std::string& path, XmlDocument& document) {
+  document = XmlDocument();
+  try {
+    std::string bytes;
+    const LocalFileRead outcome = ReadLocalFileBytes(path, bytes);
+    if (outcome == LocalFileRead::Read) document = Parse(bytes);
+    return outcome;
+  } catch (...) {
+    return LocalFileRead::Failed;  // out of memory: nothing is known about the file
   }
 }
 

@@ -15,6 +15,11 @@ namespace quorvel {
 // Documents larger than this, from a file or a server, are not read.
 inline constexpr std::size_t kMaxDocumentBytes = 32u * 1024u * 1024u;
 
+// What reading a local file found: its bytes (Read), nothing at the path (Missing), or something
+// whose bytes could not be read whole (no permission, no descriptor free, not a regular file,
+// larger than kMaxDocumentBytes).
+enum class LocalFileRead { Read, Missing, Failed };
+
 // A node inside an XmlDocument; valid while the document lives. A null node reads as empty.
 using XmlNode = xmlNode*;
 
@@ -30,6 +35,9 @@ class XmlDocument {
   // source: an "http://" (or "https://") address, fetched through CurrentFetcher(), or the path of
   // a regular file.
   static XmlDocument LoadDocument(const std::string& source);
+  // LoadDocument of a local file, saying whether its bytes were read at all: only after Read
+  // does an empty document mean that the file is not a document.
+  static LocalFileRead LoadLocalDocument(const std::string& path, XmlDocument& document);
   // Parses bytes already in memory with the same rules as LoadDocument.
   static XmlDocument Parse(const std::string& bytes);
   // The start of every stored file: the XML declaration and a root Data element carrying

@@ -1,5 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
@@ -9,6 +14,7 @@
 #include "app/Paths.h"
 #include "schedule/AirDate.h"
 #include "schedule/Favorites.h"
+#include "schedule/ShowViews.h"
 #include "shows/DetailsView.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
@@ -274,6 +280,132 @@ TEST_F(FavoritesTest, ReadableFavoritesAreNeverKeptAside) {
   WriteFavoritesFile({Entry("4", "2000-01-01")});
   RemoveShowCommand(recording.page, 4);
   EXPECT_TRUE(AsideFiles().empty());
+}
+
+// Takes every free descriptor until it goes, as a busy moment of the process would.
+class DescriptorsExhausted {
+ public:
+  DescriptorsExhausted() {
+    for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) held_.push_back(fd);
+  }
+  ~DescriptorsExhausted() {
+    for (int fd : held_) close(fd);
+  }
+  DescriptorsExhausted(const DescriptorsExhausted&) = delete;
+  DescriptorsExhausted& operator=(const DescriptorsExhausted&) = delete;
+
+ private:
+  std::vector<int> held_;
+};
+
+// A file whose bytes could not be read says nothing about its content: it stays where it is, and
+// neither command changes anything, not even the series files.
+TEST_F(FavoritesTest, AFileThatCannotBeReadIsLeftAloneAndNothingChanges) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& path)> make;
+    std::function<void()> during;  // run around the command, or null
+  };
+  const std::string valid = FavoritesDocument({Entry("4", "2000-01-01"), Entry("5", "2000-01-01")});
+  std::unique_ptr<DescriptorsExhausted> exhausted;
+  const std::vector<Case> cases = {
+      {"no descriptor free", [&](const std::string& path) { WriteFile(path, valid); },
+       [&] { exhausted = exhausted ? nullptr : std::make_unique<DescriptorsExhausted>(); }},
+      {"over the size cap",
+       [&](const std::string& path) {
+         WriteFile(path, valid);
+         ASSERT_EQ(truncate(path.c_str(), 33 * 1024 * 1024), 0);
+       },
+       nullptr},
+      {"a folder in its place", [&](const std::string& path) { fs::create_directory(path); },
+       nullptr},
+      {"a pipe in its place", [&](const std::string& path) { mkfifo(path.c_str(), 0600); },
+       nullptr},
+      {"no permission",
+       [&](const std::string& path) {
+         WriteFile(path, valid);
+         chmod(path.c_str(), 0);
+       },
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (std::string(c.what) == "no permission" && geteuid() == 0) continue;  // root reads it
+    const std::string path = GetFavoritesPath();
+    fs::remove_all(path);
+    c.make(path);
+    const auto before = fs::status(path);
+    const std::string bytesBefore = fs::is_regular_file(path) && c.during ? ReadFile(path) : "";
+    WriteFile(folder + "4.xml", "series 4");
+    ReadDetails("6");
+    for (int command = 0; command < 2; ++command) {
+      recording.script.calls.clear();
+      if (c.during) c.during();
+      if (command == 0) {
+        RemoveShowCommand(recording.page, 4);
+      } else {
+        AddToFavsCommand(recording.page, details);
+      }
+      if (c.during) c.during();
+      EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
+    }
+    EXPECT_TRUE(AsideFiles().empty());
+    EXPECT_EQ(fs::status(path).type(), before.type());
+    if (!bytesBefore.empty()) EXPECT_EQ(ReadFile(path), bytesBefore);
+    EXPECT_EQ(ReadFile(folder + "4.xml"), "series 4") << "the unfollow deleted nothing";
+    EXPECT_FALSE(FileExists(folder + "6.xml")) << "the follow wrote nothing";
+    chmod(path.c_str(), 0600);
+    fs::remove_all(path);
+  }
+}
+
+TEST_F(FavoritesTest, AKeptAsideFileIsPutBackWhenTheWriteAfterItFails) {
+  WriteFile(GetFavoritesPath(), "<Data><Series>damaged");
+  ReadDetails("6");
+  FavoriteList list;
+  ASSERT_FALSE(ReadFavorites(list, GetFavoritesPath()));
+  // Reading works, writing stops at the first bytes: a save that fails after the keep-aside.
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const rlimit tiny{8, saved.rlim_max};
+  const auto previous = signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &tiny);
+  const bool added = AddFavorite(list, "6");
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+  EXPECT_FALSE(added);
+  EXPECT_EQ(ReadFile(GetFavoritesPath()), "<Data><Series>damaged");
+  EXPECT_TRUE(AsideFiles().empty());
+}
+
+TEST_F(FavoritesTest, MyShowsTellsOfAKeptAsideListWhileNoneIsFollowed) {
+  WriteFile(GetFavoritesPath(), "not a list");
+  ReadDetails("6");
+  RemoveShowCommand(recording.page, 6);  // keeps it aside and writes an empty list
+  const std::vector<std::string> aside = AsideFiles();
+  ASSERT_EQ(aside.size(), 1u);
+  for (bool missing : {false, true}) {
+    SCOPED_TRACE(missing ? "favorites.xml missing" : "favorites.xml without entries");
+    if (missing) fs::remove(GetFavoritesPath());
+    recording.script.calls.clear();
+    ShowMyShowsCommand(recording.page);
+    ASSERT_EQ(recording.script.Names(), (Names{"ShowNotice", "initFinish"}));
+    ASSERT_EQ(recording.script.calls[0].args.size(), 1u);
+    EXPECT_NE(recording.script.calls[0].args[0].find(aside[0]), std::string::npos)
+        << recording.script.calls[0].args[0];
+  }
+  // A page without the function only loses the notice.
+  recording.script.missing = {"ShowNotice"};
+  recording.script.calls.clear();
+  ShowMyShowsCommand(recording.page);
+  EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
+  EXPECT_EQ(recording.page.lastError().rfind("JSCall Error:\n", 0), 0u);
+  // Once something is followed again the list speaks for itself.
+  recording.script.missing.clear();
+  AddToFavsCommand(recording.page, details);
+  recording.script.calls.clear();
+  ShowMyShowsCommand(recording.page);
+  EXPECT_EQ(recording.script.Names(), (Names{"PopulateMyShowsTable", "initFinish"}));
 }
 
 }  // namespace

@@ -125,5 +125,26 @@ TEST(OpenInBrowserTest, OnlyWebAndMailAddressesReachTheDesktop) {
   }
 }
 
+// A mail handler takes header fields from the address (Thunderbird and Evolution attach files
+// named by "attach"): only the address and the plain message fields reach it.
+TEST(OpenInBrowserTest, MailAddressesKeepOnlyTheMessageFields) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"mailto:a@x?attach=/etc/passwd", "mailto:a@x"},
+      {"mailto:a@x?subject=Hi&attach=%2Fetc%2Fpasswd&body=Text", "mailto:a@x?subject=Hi&body=Text"},
+      {"MAILTO:a@x?Attach=/etc/passwd&CC=b@y", "MAILTO:a@x?CC=b@y"},
+      {"mailto:?to=a@x&bcc=b@y&in-reply-to=%3Cm%3E&x-attach=1", "mailto:?to=a@x&bcc=b@y"},
+      {"mailto:a@x?attachment=/home/u/.ssh/id_rsa&&subject", "mailto:a@x?subject"},
+      {"mailto:a@x#frag?attach=/etc/passwd", "mailto:a@x"},
+      {"mailto:a@x?cc=c@z#attach=/etc/passwd", "mailto:a@x?cc=c@z"},
+      {"mailto:a@x?%61ttach=/etc/passwd", "mailto:a@x"},
+  };
+  for (const auto& [input, expected] : cases) {
+    RecordingLauncher launcher;
+    ScopedUriLauncher scoped(launcher);
+    OpenInBrowser(input);
+    EXPECT_EQ(launcher.launched, std::vector<std::string>{expected}) << input;
+  }
+}
+
 }  // namespace
 }  // namespace quorvel

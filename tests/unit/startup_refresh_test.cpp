@@ -96,6 +96,48 @@ TEST_F(StartupRefreshTest, OnlySeriesOlderThanAWeekOrWithoutAFileAreDownloaded) 
   EXPECT_TRUE(fetcher.requests.empty());
 }
 
+// A damaged file holds nothing to show: it is due as a missing one is, whatever its date.
+TEST_F(StartupRefreshTest, DamagedSeriesFilesAreDownloadedAgainAtOnce) {
+  const std::vector<std::pair<std::string, std::string>> damage = {
+      {"1", "<Data><Series><id>1</id><SeriesName>Stale"},  // cut short
+      {"2", ""},
+      {"3", "not xml at all"},
+      {"4", "<Data></Data>"},  // well-formed, but no series in it
+  };
+  std::vector<FavoriteShow> entries;
+  for (const auto& [id, bytes] : damage) {
+    entries.push_back(Followed(id, DaysFromToday(0)));
+    WriteFile(entries.back().PathToDetails, bytes);
+  }
+  entries.push_back(Followed("5", DaysFromToday(0)));
+  WriteFavorites(entries);
+  for (const FavoriteShow& entry : entries) {
+    EXPECT_EQ(IsRefreshDue(entry), entry.seriesid != "5") << entry.seriesid;
+  }
+  RefreshFollowedShows();
+  EXPECT_EQ(RequestedIds(), (Names{"1", "2", "3", "4"}));
+  for (const char* id : {"1", "2", "3", "4"}) EXPECT_EQ(StoredName(id), "Fresh") << id;
+  EXPECT_EQ(StoredName("5"), "Stale");
+}
+
+TEST_F(StartupRefreshTest, AFolderInPlaceOfASeriesFileIsReportedOnceAndLeftAlone) {
+  const FavoriteShow entry = Followed("1", DaysFromToday(-30));
+  std::filesystem::remove(entry.PathToDetails);
+  std::filesystem::create_directory(entry.PathToDetails);
+  WriteFile(entry.PathToDetails + "/mine", "kept");
+  WriteFavorites({entry});
+  testing::internal::CaptureStderr();
+  RefreshFollowedShows();
+  RefreshFollowedShows();
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(fetcher.requests.empty());
+  EXPECT_EQ(ReadFile(entry.PathToDetails + "/mine"), "kept");
+  EXPECT_EQ(StoredDates(), Names{DaysFromToday(-30)});
+  const std::size_t first = said.find(entry.PathToDetails);
+  ASSERT_NE(first, std::string::npos) << said;
+  EXPECT_EQ(said.find(entry.PathToDetails, first + 1), std::string::npos) << "said once: " << said;
+}
+
 TEST_F(StartupRefreshTest, DeadServerLeavesFilesAndDatesAlone) {
   const FavoriteShow old = Followed("1", "2001-01-01");
   const FavoriteShow deleted = Followed("2", "2001-01-01");
