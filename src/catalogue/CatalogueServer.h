@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <future>
@@ -19,12 +21,22 @@ typedef struct _SoupServerMessage SoupServerMessage;
 
 namespace quorvel::catalogue {
 
+// How much of the server's descriptors and time one peer can hold.
+struct ServerLimits {
+  // A connection that sends no complete request head for this long, after it was made or after
+  // its last answer, is closed: an idle keep-alive or a half-sent request.
+  std::chrono::milliseconds idleTimeout{5000};
+  // Connections beyond this many are answered "503 Service Unavailable" and closed.
+  std::size_t maxConnections = 64;
+};
+
 // The catalogue as an HTTP service on 127.0.0.1. Its own thread runs a GLib main context with the
 // server; a few worker threads do the cache and upstream work, so a slow upstream answer never
 // holds up the others. Nothing here touches the caller's main loop.
 class CatalogueServer {
  public:
-  explicit CatalogueServer(CatalogueOptions options = CatalogueOptions::FromEnvironment());
+  explicit CatalogueServer(CatalogueOptions options = CatalogueOptions::FromEnvironment(),
+                           ServerLimits limits = {});
   ~CatalogueServer();  // stops
   CatalogueServer(const CatalogueServer&) = delete;
   CatalogueServer& operator=(const CatalogueServer&) = delete;
@@ -43,6 +55,7 @@ class CatalogueServer {
  private:
   struct Job;
   struct Completion;
+  struct Connections;
 
   void Serve(std::promise<int>& started);
   static void OnRequest(SoupServer* server, SoupServerMessage* message, const char* path,
@@ -53,7 +66,8 @@ class CatalogueServer {
   static void DropCompletion(void* completion);
 
   TvmazeCatalogue catalogue_;
-  int port_ = 0;
+  ServerLimits limits_;
+  std::atomic<int> port_ = 0;
   std::thread serverThread_;
   std::vector<std::thread> workers_;
   GMainContext* context_ = nullptr;  // owned by the server thread while it runs
