@@ -1,4 +1,4 @@
-// The program's entry: one instance per machine, then the hidden start-up window's modal run.
+// The program's entry: one instance per user, then the hidden start-up window's modal run.
 
 #include <unistd.h>
 
@@ -29,8 +29,12 @@ int main(int argc, char** argv) {
   if (lock.state() == InstanceLock::State::HeldElsewhere) {
     // Started again from the menu or a terminal: the running agent opens its window instead, so
     // the program stays reachable on desktops that show no tray.
-    InstanceLock::SignalRunning(InstanceLock::DefaultName());
+    lock.SignalHolder();
     return 0;
+  }
+  if (lock.state() == InstanceLock::State::HeldByOtherUser) {
+    std::fprintf(stderr, "quorvel: the instance lock is held by another user's process\n");
+    return 1;
   }
   if (lock.state() == InstanceLock::State::Failed) {
     std::fprintf(stderr, "quorvel: cannot take the instance lock: %s\n", lock.error().c_str());

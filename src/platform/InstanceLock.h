@@ -1,16 +1,22 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace quorvel {
 
-// The machine-wide single-instance lock: an abstract Unix socket bound under the lock's name.
-// Binding is one atomic step, and the kernel drops the name when the process ends, SIGKILL
-// included.
+class AcceptWatch;
+
+// The per-user single-instance lock. In the user's runtime folder ($XDG_RUNTIME_DIR, when it is
+// a folder of this user's that nobody else may enter) it is an flock on NAME.lock beside the
+// socket NAME.socket that later starts connect to; the kernel drops the flock when the process
+// ends, SIGKILL included, and the next holder replaces a socket file left behind. Without such a
+// folder it is an abstract socket whose name carries the uid ("NAME.UID"). Either way, a holder
+// that turns out to be another user's process is never taken for this user's instance.
 class InstanceLock {
  public:
-  enum class State { Acquired, HeldElsewhere, Failed };
+  enum class State { Acquired, HeldElsewhere, HeldByOtherUser, Failed };
 
   explicit InstanceLock(const std::string& name);
   ~InstanceLock();
@@ -22,19 +28,29 @@ class InstanceLock {
   // The listening socket while Acquired (other instances may connect to it), else -1.
   int fd() const { return fd_; }
 
-  // Default "Global\QuorvelMtx"; QUORVEL_INSTANCE_NAME overrides it so tests can run side by side.
+  // Default "quorvel"; QUORVEL_INSTANCE_NAME overrides it so tests can run side by side.
   static std::string DefaultName();
 
-  // Tells the instance holding the lock that it was started again. False when none answers.
+  // Tells this user's instance holding the lock that it was started again. False when none
+  // answers, or when the one answering is another user's.
   static bool SignalRunning(const std::string& name);
+  // While HeldElsewhere: tells the holder, once, that it was started again.
+  bool SignalHolder();
   // Calls onStartedAgain (from the GLib main loop) whenever another process of the same user
-  // signals this instance. Returns the GLib source id, 0 when not Acquired.
-  unsigned WatchStartedAgain(std::function<void()> onStartedAgain);
+  // signals this instance. False when not Acquired.
+  bool WatchStartedAgain(std::function<void()> onStartedAgain);
 
  private:
+  void TakeInFolder(const std::string& folder, const std::string& name);
+  void TakeAbstract(const std::string& name);
+
+  std::string name_;
+  bool holderSignalled_ = false;  // the check of an abstract name's holder already told it
   int fd_ = -1;
+  int lockFd_ = -1;
+  std::string socketPath_;  // in the runtime folder, removed by the holder at its end
   std::function<void()> onStartedAgain_;
-  unsigned watch_ = 0;
+  std::unique_ptr<AcceptWatch> watch_;
   State state_ = State::Failed;
   std::string error_;
 };

@@ -11,9 +11,14 @@ import guitest as g
 
 
 def lock_listening():
-    name = "@" + os.environ.get("QUORVEL_INSTANCE_NAME", "Global\\QuorvelMtx")
+    """The lock's socket: a file in a private runtime folder, else an abstract name with the uid."""
+    name = os.environ.get("QUORVEL_INSTANCE_NAME", "quorvel")
+    names = {f"@{name}.{os.getuid()}"}
+    runtime = os.environ.get("XDG_RUNTIME_DIR")
+    if runtime:
+        names.add(os.path.join(runtime, f"{name}.socket"))
     with open("/proc/net/unix") as sockets:
-        return any(line.split()[-1] == name for line in sockets if len(line.split()) >= 8)
+        return any(line.split()[-1] in names for line in sockets if len(line.split()) >= 8)
 
 
 def start_again(d, what):

@@ -1,5 +1,6 @@
 // Takes the instance lock named on the command line and reports: prints "acquired" and waits
-// until stdin closes (or it is killed), or prints "held" and exits 0, or "failed" and exits 1.
+// until stdin closes (or it is killed), or prints "held" and exits 0, or "other" (another
+// user holds it) or "failed" and exits 1.
 
 #include <unistd.h>
 
@@ -22,6 +23,9 @@ int main(int argc, char** argv) {
     case quorvel::InstanceLock::State::HeldElsewhere:
       std::printf("held\n");
       return 0;
+    case quorvel::InstanceLock::State::HeldByOtherUser:
+      std::printf("other\n");
+      return 1;
     case quorvel::InstanceLock::State::Failed:
       std::printf("failed\n");
       return 1;
