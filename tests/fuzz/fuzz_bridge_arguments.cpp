@@ -1,17 +1,89 @@
 // window.external calls as the script side delivers them: a method name and typed arguments.
 // Input: the name up to the first NUL, then per argument a kind byte followed by its payload.
+// Each call reaches the main window as the browser delivers it, and the commands it posts run
+// their real bodies against a recording page, a fake network and a throwaway data folder; OpenURL
+// reaches a recording launcher instead of the desktop.
 
+#include <stdlib.h>
+
+#include <cctype>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "bridge/WebPage.h"
+#include "bridge/CMainDlg.h"
 #include "platform/MessageWindow.h"
+#include "platform/UriLauncher.h"
+#include "support/FakeBrowserHost.h"
+
+namespace {
+
+using namespace quorvel;
+
+// Every address answers a small but complete document: series, search results or a feed.
+class WorldFetcher : public Fetcher {
+ public:
+  FetchResult Fetch(const std::string& url) override {
+    if (url.find("GetSeries.php") != std::string::npos) {
+      return {true,
+              "<Data><Series><seriesid>73</seriesid><SeriesName>Lost</SeriesName>"
+              "<FirstAired>2004-09-22</FirstAired><banner>graphical/73.jpg</banner></Series>"
+              "</Data>",
+              {}};
+    }
+    if (url.find(".rss") != std::string::npos) {
+      return {true,
+              "<rss><channel><item><title>Lost 1x01</title><link>http://x/1</link>"
+              "<showrss:showid xmlns:showrss=\"http://showrss.info\">73</showrss:showid>"
+              "</item></channel></rss>",
+              {}};
+    }
+    return {true,
+            "<Data><Series><id>73</id><SeriesName>Lost</SeriesName><Network>ABC</Network>"
+            "<poster>posters/73.jpg</poster></Series><Episode><id>1</id><SeasonNumber>1"
+            "</SeasonNumber><EpisodeNumber>1</EpisodeNumber><FirstAired>2004-09-22</FirstAired>"
+            "</Episode><Episode><id>2</id><SeasonNumber>1</SeasonNumber><EpisodeNumber>2"
+            "</EpisodeNumber><FirstAired>2030-01-01</FirstAired></Episode></Data>",
+            {}};
+  }
+};
+
+class CountingLauncher : public UriLauncher {
+ public:
+  void Launch(const std::string& uri) override { last = uri; }
+  std::string last;
+};
+
+struct World {
+  World() {
+    char pattern[] = "/tmp/quorvel-fuzz-XXXXXX";
+    const std::string root = mkdtemp(pattern) ? pattern : "/tmp";
+    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "HOME"}) {
+      setenv(name, root.c_str(), 1);
+    }
+    setenv("QUORVEL_TVDB_HOST", "tvdb.fuzz", 1);
+    setenv("QUORVEL_FEED_HOST", "feed.fuzz", 1);
+    setenv("QUORVEL_UPDATE_HOST", "update.fuzz", 1);
+    Open();
+  }
+  void Open() {
+    if (log.events) return;
+    window.Send(WM_INITDIALOG, 0, 0);
+  }
+
+  WorldFetcher fetcher;
+  ScopedFetcher fetcherInstalled{fetcher};
+  CountingLauncher launcher;
+  ScopedUriLauncher launcherInstalled{launcher};
+  test::BrowserLog log;
+  CMainDlg window{test::FakeBrowserFactory(log)};
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace quorvel;
-  static MessageWindow target;
-  static WebPage page(target);
+  static World world;
   const std::string input = fuzz::AsString(data, size);
   const std::size_t nameEnd = std::min(input.find('\0'), input.size());
   const std::string name = input.substr(0, nameEnd);
@@ -31,8 +103,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     args.push_back(value);
   }
-  // OpenURL would reach the desktop: it is exercised through its own unit tests instead.
-  if (name != "OpenURL") page.InvokeByName(name, args);
+  // OnClose and Escape end the window: it opens again, as the tray menu would open it.
+  world.Open();
+  if (world.log.events) world.log.events->OnExternalCall(name, args);
   MessageWindow::DrainPosted();
+  world.log.calls.clear();
+  if (!world.launcher.last.empty()) {
+    // Only web and mail addresses reach the desktop, and mail ones without other fields.
+    std::string uri = world.launcher.last;
+    for (char& c : uri) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (uri.rfind("mailto:", 0) == 0 &&
+        (uri.find("?attach") != std::string::npos || uri.find("&attach") != std::string::npos)) {
+      __builtin_trap();
+    }
+    world.launcher.last.clear();
+  }
   return 0;
 }
