@@ -57,7 +57,8 @@ size_t Discard(char*, size_t size, size_t count, void*) {
 void CachedSeriesOverHttp(benchmark::State& state) {
   BenchFolder folder;
   setenv("QUORVEL_TVMAZE_URL", "http://127.0.0.1:9", 1);
-  catalogue::CatalogueCache().Write("shows/1.json", LongShowJson(static_cast<int>(state.range(0))));
+  catalogue::CatalogueCache().Write("series/1.json",
+                                    LongShowJson(static_cast<int>(state.range(0))));
   catalogue::CatalogueServer server;
   if (!server.Start()) {
     state.SkipWithError("the catalogue did not start");

@@ -3,8 +3,10 @@
 // TVmaze's JSON answers turned into the records of TheTVDB's legacy XML. Pure functions: no I/O,
 // no clock; the only outside input is the process's time zone for episode dates.
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "shows/Records.h"
@@ -16,9 +18,23 @@ namespace quorvel::catalogue {
 // are not such an array; entries without a show id are skipped.
 std::optional<std::vector<SearchResult>> MapSearchResults(const std::string& json);
 
-// A show of "/shows/ID?embed=episodes" with its episodes in TVmaze's order. Empty when the bytes
-// are not a show object with an id.
+// A show with its episodes under "_embedded" (as ShowWithEpisodes or "?embed=episodes" give it).
+// Specials (no number, or a special's type) become season 0, first in the record, numbered in air
+// order; the other episodes follow unchanged, in TVmaze's order. Empty when the bytes are not a
+// show object with an id.
 std::optional<SeriesRecord> MapShow(const std::string& json);
+
+// The show of "/shows/ID" with the list of "/shows/ID/episodes?specials=1" embedded in it: the
+// one text the catalogue keeps per show. Empty when either part is not what it should be.
+std::optional<std::string> ShowWithEpisodes(const std::string& showJson,
+                                            const std::string& episodesJson);
+
+// Show id to the time (Unix seconds) TVmaze last changed it or anything of it.
+using ShowUpdateStamps = std::unordered_map<std::string, int64_t>;
+
+// The map of "/updates/shows?since=…". Entries that are not an id with a whole time are skipped;
+// empty when the bytes are not an object.
+std::optional<ShowUpdateStamps> MapShowUpdates(const std::string& json);
 
 // Summary HTML as plain text: tags dropped, entities decoded, white space collapsed, one line per
 // paragraph or line break.
