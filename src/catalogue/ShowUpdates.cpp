@@ -29,11 +29,12 @@ std::optional<std::size_t> WindowToFetch(int64_t storedAt, int64_t now,
 }
 
 bool UnchangedSince(const ShowUpdatesMap& map, const std::string& id,
-                    const std::string& cachedStamp) {
-  const auto found = map.stamps.find(id);
-  if (found == map.stamps.end()) return true;  // not changed within the map's span
+                    const std::string& cachedStamp, int64_t storedAt, const UpdatesTiming& timing) {
+  const std::optional<int64_t> changed = map.stamps.Find(id);
+  if (!changed) return true;  // not changed within the map's span
   if (cachedStamp.empty() || !g_ascii_isdigit(cachedStamp[0])) return false;
-  return found->second <= g_ascii_strtoll(cachedStamp.c_str(), nullptr, 10);
+  return *changed <= g_ascii_strtoll(cachedStamp.c_str(), nullptr, 10) &&
+         *changed <= storedAt - timing.lag;
 }
 
 }  // namespace quorvel::catalogue

@@ -46,10 +46,10 @@ bool MapCovers(const ShowUpdatesMap& map, int64_t storedAt, int64_t now,
 std::optional<std::size_t> WindowToFetch(int64_t storedAt, int64_t now,
                                          const UpdatesTiming& timing);
 
-// With a covering map: true when the show has not changed since its copy, whose own update stamp
-// is cachedStamp (TVmaze's "updated"; a copy without one is never vouched for when the map lists
-// the show).
+// With a covering map: true when the show has not changed since its copy stored at storedAt, whose
+// own update stamp is cachedStamp (TVmaze's "updated"). A change the map lists must also lie a lag
+// before the copy, since either of a copy's two answers may have been TVmaze's older one.
 bool UnchangedSince(const ShowUpdatesMap& map, const std::string& id,
-                    const std::string& cachedStamp);
+                    const std::string& cachedStamp, int64_t storedAt, const UpdatesTiming& timing);
 
 }  // namespace quorvel::catalogue

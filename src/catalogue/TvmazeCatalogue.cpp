@@ -159,6 +159,10 @@ TvmazeCatalogue::Outcome<SeriesRecord> TvmazeCatalogue::ObtainSeries(const std::
           cache_.Write(key, *entry);
           return {std::move(parsed), 200};
         }
+  // Copies from before specials were fetched still stand in for TVmaze when it is away.
+  if (!stale)
+    if (std::optional<CatalogueCache::Entry> older = cache_.Read("shows/" + id + ".json"))
+      stale = parse(older->bytes);
   if (stale) return {std::move(stale), 200};
   return {std::nullopt, status == 404 ? 404 : 502};
 }
@@ -168,8 +172,10 @@ bool TvmazeCatalogue::VouchedUnchanged(const std::string& id, const std::string&
                                        Clock::time_point deadline) {
   const int64_t now = static_cast<int64_t>(std::time(nullptr));
   std::lock_guard<std::mutex> lock(updatesMutex_);
-  const ShowUpdatesMap* map = UpdatesCovering(now - ageSeconds, now, deadline);
-  if (!map || !UnchangedSince(*map, id, cached.lastupdated)) return false;
+  const int64_t storedAt = now - ageSeconds;
+  const ShowUpdatesMap* map = UpdatesCovering(storedAt, now, deadline);
+  if (!map || !UnchangedSince(*map, id, cached.lastupdated, storedAt, options_.updates))
+    return false;
   // The copy is now known to be current as of the map, so next week's map still covers it.
   cache_.MarkCurrentAt(key, map->fetchedAt - options_.updates.lag);
   return true;
@@ -179,6 +185,10 @@ const ShowUpdatesMap* TvmazeCatalogue::UpdatesCovering(int64_t storedAt, int64_t
                                                        Clock::time_point deadline) {
   for (std::size_t i = 0; i < kUpdatesWindowCount; ++i) {
     UpdatesSlot& slot = updates_[i];
+    // A map past its day, or dated ahead of a clock that was set back, speaks for nothing.
+    if (slot.map && (now - slot.map->fetchedAt >= options_.updates.maxAge ||
+                     slot.map->fetchedAt - now > options_.updates.lag))
+      slot.map.reset();
     const std::string key = std::string("updates/") + kUpdatesWindows[i].since + ".json";
     if (!slot.map && !slot.diskRead) {
       slot.diskRead = true;
@@ -192,9 +202,7 @@ const ShowUpdatesMap* TvmazeCatalogue::UpdatesCovering(int64_t storedAt, int64_t
   if (!window) return nullptr;
   UpdatesSlot& slot = updates_[*window];
   // At most one call a day per span, and a failed one is not repeated at once.
-  const bool fetchedToday =
-      slot.map && now - slot.map->fetchedAt < options_.updates.maxAge && slot.map->fetchedAt <= now;
-  if (fetchedToday || now - slot.lastAttempt < options_.updatesRetry.count()) return nullptr;
+  if (slot.map || now - slot.lastAttempt < options_.updatesRetry.count()) return nullptr;
   slot.lastAttempt = now;
   long status = 0;
   const std::string since = kUpdatesWindows[*window].since;

@@ -354,9 +354,23 @@ std::optional<ShowUpdateStamps> MapShowUpdates(const std::string& json) {
   while (json_object_iter_next(&iter, &id, &value)) {
     const std::string stamp = ValueText(value);
     if (!IsId(id) || stamp.empty() || stamp[0] == '-') continue;
-    stamps[id] = g_ascii_strtoll(stamp.c_str(), nullptr, 10);
+    stamps.Add(g_ascii_strtoll(id, nullptr, 10), g_ascii_strtoll(stamp.c_str(), nullptr, 10));
   }
+  stamps.Seal();
   return stamps;
+}
+
+void ShowUpdateStamps::Seal() {
+  std::sort(entries_.begin(), entries_.end());
+  entries_.shrink_to_fit();
+}
+
+std::optional<int64_t> ShowUpdateStamps::Find(const std::string& id) const {
+  if (!IsId(id)) return std::nullopt;
+  const int64_t key = g_ascii_strtoll(id.c_str(), nullptr, 10);
+  auto found = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, INT64_MIN));
+  if (found == entries_.end() || found->first != key) return std::nullopt;
+  return found->second;
 }
 
 std::string HtmlToPlainText(const std::string& html) {

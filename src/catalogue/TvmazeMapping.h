@@ -3,10 +3,11 @@
 // TVmaze's JSON answers turned into the records of TheTVDB's legacy XML. Pure functions: no I/O,
 // no clock; the only outside input is the process's time zone for episode dates.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "shows/Records.h"
@@ -29,8 +30,18 @@ std::optional<SeriesRecord> MapShow(const std::string& json);
 std::optional<std::string> ShowWithEpisodes(const std::string& showJson,
                                             const std::string& episodesJson);
 
-// Show id to the time (Unix seconds) TVmaze last changed it or anything of it.
-using ShowUpdateStamps = std::unordered_map<std::string, int64_t>;
+// Show id to the time (Unix seconds) TVmaze last changed it or anything of it, sorted by id: a
+// month's map can hold tens of thousands of shows and is kept for a day.
+class ShowUpdateStamps {
+ public:
+  void Add(int64_t id, int64_t stamp) { entries_.emplace_back(id, stamp); }
+  void Seal();  // sorts; call once after the last Add
+  std::optional<int64_t> Find(const std::string& id) const;
+  std::size_t size() const { return entries_.size(); }
+
+ private:
+  std::vector<std::pair<int64_t, int64_t>> entries_;
+};
 
 // The map of "/updates/shows?since=…". Entries that are not an id with a whole time are skipped;
 // empty when the bytes are not an object.

@@ -14,6 +14,7 @@
 
 #include "catalogue/CatalogueServer.h"
 #include "catalogue/TvmazeCatalogue.h"
+#include "catalogue/TvmazeMapping.h"
 #include "support/LegacyAnswer.h"
 #include "support/Sandbox.h"
 #include "support/UpstreamStub.h"
@@ -568,6 +569,21 @@ TEST_F(CatalogueServerTest, AnUpdatesMapOlderThanTheCopyCannotVouchForIt) {
   SeriesDocument("1");
   EXPECT_EQ(upstream_->Hits(UpdatesUrl("week")), 1);
   EXPECT_EQ(upstream_->Hits(kShow), 4);
+}
+
+TEST_F(CatalogueServerTest, CopiesFromBeforeSpecialsOnlyStandInWhenUpstreamIsDown) {
+  const auto older = ShowWithEpisodes(Fixture("show_1.json"), Fixture("show_1_episodes.json"));
+  ASSERT_TRUE(older.has_value());
+  test::WriteFile(root() + "/cache/quorvel/shows/1.json", *older);
+  CatalogueOptions options = Options();
+  options.apiBase = DeadBase();
+  StartCatalogue(options);
+  EXPECT_EQ(SeriesDocument("1").episodes.size(), 5u);
+  server_.reset();
+  ScriptShow("1", Fixture("show_1.json"), "[]");  // TVmaze is back: its answer wins
+  StartCatalogue();
+  EXPECT_TRUE(SeriesDocument("1").episodes.empty());
+  EXPECT_EQ(upstream_->Hits(kShow), 1);
 }
 
 }  // namespace
