@@ -211,9 +211,11 @@ const ShowUpdatesMap* TvmazeCatalogue::UpdatesCovering(int64_t storedAt, int64_t
   std::optional<ShowUpdateStamps> stamps;
   if (fetched) stamps = MapShowUpdates(*fetched);
   if (!stamps) return nullptr;
+  // Dated when it arrived: its span starts that much later than it would have when asked for.
+  const int64_t fetchedAt = static_cast<int64_t>(std::time(nullptr));
   cache_.Write("updates/" + since + ".json", *fetched);
-  slot.map = ShowUpdatesMap{now, *window, std::move(*stamps)};
-  return MapCovers(*slot.map, storedAt, now, options_.updates) ? &*slot.map : nullptr;
+  slot.map = ShowUpdatesMap{fetchedAt, *window, std::move(*stamps)};
+  return MapCovers(*slot.map, storedAt, fetchedAt, options_.updates) ? &*slot.map : nullptr;
 }
 
 CatalogueAnswer TvmazeCatalogue::Artwork(const std::string& path) {

@@ -421,26 +421,6 @@ TEST_F(CatalogueMappingTest, SpecialsBecomeSeasonZeroFirstInAirOrder) {
   for (const EpisodeInfo& episode : dome->episodes) EXPECT_NE(episode.Combined_season, "0");
 }
 
-TEST_F(CatalogueMappingTest, ShowAndEpisodeListJoinIntoOneEntry) {
-  const std::string show = Fixture("show_77.json");
-  // The joined list replaces whatever the show carried under _embedded.
-  const auto entry = ShowWithEpisodes(
-      show.substr(0, show.rfind('}')) + R"(,"_embedded":{"episodes":[{"id":1,"number":1}]}})",
-      R"([{"id":5,"season":3,"number":4}])");
-  ASSERT_TRUE(entry.has_value());
-  const auto record = MapShow(*entry);
-  ASSERT_TRUE(record.has_value());
-  EXPECT_EQ(record->SeriesName, "Frost Hollow");
-  EXPECT_EQ(record->lastupdated, "1700000077");
-  ASSERT_EQ(record->episodes.size(), 1u);
-  EXPECT_EQ(record->episodes[0].id, "5");
-
-  const std::pair<std::string, std::string> refused[] = {
-      {show, "{}"}, {show, "not json"}, {"[]", "[]"}, {"{\"id\":\"x\"}", "[]"}, {"", "[]"}};
-  for (const auto& [showJson, episodesJson] : refused)
-    EXPECT_FALSE(ShowWithEpisodes(showJson, episodesJson)) << showJson << " " << episodesJson;
-}
-
 TEST_F(CatalogueMappingTest, UpdatesMapKeepsIdsWithWholeTimes) {
   const auto stamps =
       MapShowUpdates(R"({"1":1704794122,"2":"1700000000","abc":5,"3":-4,"4":1.5,"5":null,"6":[]})");

@@ -467,20 +467,6 @@ std::string UpdatesUrl(const std::string& since) {
   return "/tvmaze/updates/shows?since=" + since;
 }
 
-TEST_F(CatalogueServerTest, SpecialsComeFromTheEpisodeListIntoSeasonZero) {
-  ScriptShow("77", Fixture("show_77.json"), Fixture("show_77_episodes.json"));
-  StartCatalogue();
-  const LegacyAnswer document = SeriesDocument("77");
-  ASSERT_EQ(document.episodes.size(), 11u);
-  EXPECT_EQ(document.episodes[0].at("id"), "7702");
-  EXPECT_EQ(document.episodes[0].at("Combined_season"), "0");
-  EXPECT_EQ(document.episodes[6].at("EpisodeNumber"), "7");
-  EXPECT_EQ(document.episodes[7].at("id"), "7711");
-  EXPECT_EQ(upstream_->Hits("/tvmaze/shows/77"), 1);
-  EXPECT_EQ(upstream_->Hits("/tvmaze/shows/77/episodes?specials=1"), 1);
-  EXPECT_EQ(upstream_->TotalHits(), 2);
-}
-
 TEST_F(CatalogueServerTest, UnchangedShowsComeFromTheCacheForOneCallToTheUpdatesMap) {
   const int count = 200;
   std::string map = "{\"999999\":5";
