@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# One instance per machine: a second start exits 0 at once and leaves the first running; the lock
+# One instance per user: a second start exits 0 at once and leaves the first running; the lock
 # dies with a killed process; arguments change nothing.
 source "$(dirname "$0")/lib.sh"
 

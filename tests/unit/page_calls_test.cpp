@@ -53,6 +53,7 @@ TEST(PageCallsTest, CatalogueNamesAndArities) {
   page.PopulateSearchTable("a", "b", "c", "d", "e", "f");
   page.PopulateSeasonsTable("a", "b", "c", "0");
   page.AddRssItem("t", "l");
+  page.ShowNotice("n");
   page.ShowResults();
   page.NoResults();
   page.initFinish();
@@ -62,6 +63,7 @@ TEST(PageCallsTest, CatalogueNamesAndArities) {
                                                                      {"PopulateSearchTable", 6},
                                                                      {"PopulateSeasonsTable", 4},
                                                                      {"AddRssItem", 2},
+                                                                     {"ShowNotice", 1},
                                                                      {"ShowResults", 0},
                                                                      {"NoResults", 0},
                                                                      {"initFinish", 0}};
