@@ -4,6 +4,7 @@ import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { before, after } from 'node:test';
 import { chromium } from 'playwright-core';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
@@ -11,6 +12,9 @@ export const repoRoot = path.resolve(here, '..', '..');
 export const pageDir = path.join(repoRoot, 'page');
 export const artifactsDir = path.join(repoRoot, 'tests', 'artifacts', 'page');
 const stubPath = path.join(here, 'stub.js');
+
+// The page's own scripts, in the order main.html loads them.
+export const PAGE_SCRIPTS = ['format.js', 'bridge.js', 'lists.js', 'views.js', 'main.js'];
 
 export const CHROMIUM = process.env.QUORVEL_CHROMIUM || '/usr/bin/chromium';
 const CHROMIUM_FLAGS = [
@@ -107,6 +111,26 @@ export async function openPage(browser, server, options = {}) {
     : `${server.base}/page/main.html${query}`;
   await page.goto(url);
   return { page, context, pageErrors };
+}
+
+// The shared preamble of a test file: one server and one Chromium for the file, and open(config,
+// options) giving a page that has settled (unless the stub holds its answers or has no program).
+export function pageSuite() {
+  const suite = { server: null, browser: null };
+  before(async () => {
+    suite.server = await startServer();
+    suite.browser = await launchBrowser();
+  });
+  after(async () => {
+    await suite.browser?.close();
+    await suite.server?.close();
+  });
+  suite.open = async (config = {}, options = {}) => {
+    const opened = await openPage(suite.browser, suite.server, { config, ...options });
+    if (!config.hold && !config.noExternal && !config.lateExternal) await settle(opened.page);
+    return opened;
+  };
+  return suite;
 }
 
 // Waits until the stub has delivered every answer and the page has no request left.

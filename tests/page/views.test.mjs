@@ -1,27 +1,12 @@
 // Each view of the page against the stub: rows in order, empty states, loading until "initFinish".
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { startServer, launchBrowser, openPage, settle, stubCalls, setAnswers, texts } from './harness.mjs';
+import { pageSuite, settle, stubCalls, setAnswers, texts } from './harness.mjs';
 import { SERIES, airDate, myShows, episodeRows, nowRows, searchHits, details, seasonRows } from './fixtures.mjs';
 
-let server;
-let browser;
+const suite = pageSuite();
+const { open } = suite;
 
-before(async () => {
-  server = await startServer();
-  browser = await launchBrowser();
-});
-
-after(async () => {
-  await browser?.close();
-  await server?.close();
-});
-
-async function open(config, options = {}) {
-  const opened = await openPage(browser, server, { config, ...options });
-  if (!config.hold) await settle(opened.page);
-  return opened;
-}
 
 test('page functions are globals with the contract arities', async () => {
   const { page, context } = await open({});
@@ -39,7 +24,7 @@ test('page functions are globals with the contract arities', async () => {
 });
 
 test('My Shows is asked for once at start and its rows keep the order of the answer', async () => {
-  const { page, context, pageErrors } = await open({ answers: { ShowMyShows: myShows((i) => server.art(i)) } });
+  const { page, context, pageErrors } = await open({ answers: { ShowMyShows: myShows((i) => suite.server.art(i)) } });
   assert.deepEqual(await stubCalls(page), [['ShowMyShows']]);
   assert.equal(await page.locator('#view-myshows').isVisible(), true);
   assert.deepEqual(await texts(page, '#view-myshows .card-name'), SERIES.map((s) => s.name));
@@ -77,7 +62,7 @@ test('unfollow asks twice, calls RemoveShow with the number, then reads My Shows
 
 test('Next shows episode code, title, date and days to go, with the overview on demand', async () => {
   const { page, context } = await open({
-    answers: { ShowNextShows: episodeRows('PopulateNextShows', [[1, 1, 5], [0, 0, 1], [2, 2, 0], [3, 3, 40]], (i) => server.art(i, 400, 225)) }
+    answers: { ShowNextShows: episodeRows('PopulateNextShows', [[1, 1, 5], [0, 0, 1], [2, 2, 0], [3, 3, 40]], (i) => suite.server.art(i, 400, 225)) }
   });
   await page.getByRole('button', { name: 'Next' }).click();
   await settle(page);
@@ -181,7 +166,7 @@ test('Now with no episode takes the NoResults that follows initFinish, and the n
 test('Search sends the text on Enter and lists the hits in order; no hits gives an empty state', async () => {
   const { page, context } = await open({
     answers: {
-      'SearchCallback:the office': searchHits((i) => server.art(i, 758, 140), [
+      'SearchCallback:the office': searchHits((i) => suite.server.art(i, 758, 140), [
         [SERIES[2], '2005-03-24', 'A mockumentary on a group of typical office workers.'],
         [SERIES[0], '2008-01-20', ''],
         [SERIES[3], '', 'Six friends in Manhattan.']
@@ -220,7 +205,7 @@ test('Details show the series, split actors and genres, link IMDb, pick seasons 
   const { page, context } = await open({
     answers: {
       ShowMyShows: [['initFinish']],
-      'GetDetails:81189': details(s, { art: server.art(1), seasons: '5' }),
+      'GetDetails:81189': details(s, { art: suite.server.art(1), seasons: '5' }),
       'ShowSeason:5': seasonRows(4),
       'ShowSeason:2': seasonRows(3, 10)
     }

@@ -1,0 +1,557 @@
+/* Quorvel page: the views, the requests that fill them, and moving between them. */
+'use strict';
+
+const Page = {
+  views: {},
+  current: null,
+  previous: 'myshows',
+  loadedOnce: new Set(),
+  stale: new Set(),
+  followed: { known: false, ids: new Set(), count: 0 },
+  details: { id: '', requestedId: null, name: '', season: 0, seasons: 0 },
+  lastQuery: '',
+  queue: null
+};
+
+const MAX_SEASONS = 250;
+const LIST_VIEWS = new Set(['myshows', 'next', 'recent', 'now']);
+
+/* ---------------------------------------------------------------------- states */
+
+const States = (() => {
+  const { el, button, icon, ICONS } = Dom;
+
+  const set = (target, state) => {
+    target.textContent = '';
+    if (!state) {
+      target.hidden = true;
+      return;
+    }
+    target.hidden = false;
+    target.setAttribute('data-state', state.kind);
+    if (state.kind === 'loading') {
+      target.appendChild(el('div', 'spinner'));
+    } else if (state.icon) {
+      const badge = el('div', 'state-icon');
+      badge.appendChild(icon(ICONS[state.icon]));
+      target.appendChild(badge);
+    }
+    if (state.title) target.appendChild(el('p', 'state-title', state.title));
+    if (state.text) target.appendChild(el('p', 'state-text', state.text));
+    if (state.action) {
+      const action = button('button ' + (state.action.primary === false ? '' : 'primary'), state.action.label);
+      action.addEventListener('click', state.action.run);
+      target.appendChild(action);
+    }
+  };
+
+  const loading = (text) => ({ kind: 'loading', text });
+
+  const notConnected = (retry) => ({
+    kind: 'error', icon: 'plug', title: 'Not connected to Quorvel',
+    text: 'This page shows its data inside the Quorvel program.',
+    action: retry ? { label: 'Try again', run: retry } : null
+  });
+
+  const noAnswer = (retry) => ({
+    kind: 'error', icon: 'alert', title: 'Quorvel did not answer',
+    text: 'The request took too long.',
+    action: { label: 'Try again', run: retry }
+  });
+
+  const noSeries = () => ({
+    kind: 'empty', icon: 'empty', title: 'You follow no series yet — search for one',
+    text: 'Find a series, open it and press Follow. It shows up here with its next episodes.',
+    action: { label: 'Search for a series', run: () => navigate('search') }
+  });
+
+  const searchIdle = () => ({
+    kind: 'empty', icon: 'search', title: 'Find a series to follow', text: 'Type its name and press Enter.'
+  });
+
+  return Object.freeze({ set, loading, notConnected, noAnswer, noSeries, searchIdle });
+})();
+
+const setState = States.set;
+
+const submit = (request) => Page.queue.submit(request);
+const isPending = (key) => Page.queue.isPending(key);
+
+/* ---------------------------------------------------------------------- the list requests */
+
+/* The one shape of the six list requests. `start` runs after the lists are emptied and the
+ * loading state is up; `row(name, record, request)` builds a row and answers the node (for the
+ * first list) or [list, node], or nothing to drop the row; `finish(request)` runs once the rows
+ * are in. Without the program, or without an answer, the view says so and offers `retry`. */
+const listRequest = ({
+  kind, key = kind, view = kind, method, args = [], state, lists, loading = '', start, row, finish,
+  onRows = () => setState(state, null), unavailable, retry, offlineRetry = retry
+}) => {
+  const batches = new Map(lists.map((list) => [list, new Batch(list, onRows)]));
+  const flush = () => batches.forEach((batch) => batch.flush());
+  const request = { kind, key, view, method, args, rows: 0 };
+  request.handlers = {
+    start: () => {
+      batches.forEach((batch) => batch.reset());
+      setState(state, States.loading(loading));
+      start?.(request);
+    },
+    row: (name, record) => {
+      const built = row(name, record, request);
+      if (!built) return;
+      const [list, node] = Array.isArray(built) ? built : [lists[0], built];
+      batches.get(list).add(node);
+    },
+    finish: () => {
+      flush();
+      finish(request);
+    },
+    unavailable: () => {
+      unavailable?.();
+      setState(state, States.notConnected(offlineRetry));
+    },
+    lost: () => {
+      flush();
+      setState(state, States.noAnswer(retry));
+    }
+  };
+  return request;
+};
+
+const markLoaded = (kind) => {
+  Page.loadedOnce.add(kind);
+  Page.stale.delete(kind);
+};
+
+const myShowsRequest = () => {
+  const view = Page.views.myshows;
+  const ids = new Set();
+  return listRequest({
+    kind: 'myshows', method: 'ShowMyShows', state: view.state, lists: [view.list],
+    loading: 'Loading your shows…',
+    start: () => { view.sub.textContent = ''; },
+    row: (name, record, request) => {
+      request.rows += 1;
+      ids.add(record.id);
+      return Rows.card(record);
+    },
+    finish: (request) => {
+      markLoaded('myshows');
+      Object.assign(Page.followed, { known: true, ids, count: request.rows });
+      view.sub.textContent = request.rows ? Format.plural(request.rows, 'series', 'series') : '';
+      setState(view.state, request.rows ? null : States.noSeries());
+      refreshFollowButton();
+    },
+    retry: () => load('myshows')
+  });
+};
+
+const EMPTY_TEXTS = {
+  next: { kind: 'empty', icon: 'calendar', title: 'No coming episodes', text: 'None of your series has a dated episode ahead.' },
+  recent: { kind: 'empty', icon: 'clock', title: 'Nothing aired yet', text: 'None of your series has a dated episode that has aired.' }
+};
+
+const episodesRequest = (kind, method) => {
+  const view = Page.views[kind];
+  return listRequest({
+    kind, method, state: view.state, lists: [view.list],
+    loading: kind === 'next' ? 'Looking ahead…' : 'Looking back…',
+    row: (name, record, request) => {
+      request.rows += 1;
+      return Rows.episode(kind, record);
+    },
+    finish: (request) => {
+      markLoaded(kind);
+      if (request.rows) setState(view.state, null);
+      else if (Page.followed.known && Page.followed.count === 0) setState(view.state, States.noSeries());
+      else setState(view.state, EMPTY_TEXTS[kind]);
+    },
+    retry: () => load(kind)
+  });
+};
+
+const nowRequest = () => {
+  const view = Page.views.now;
+  const feed = view.part('feed');
+  const body = view.part('body');
+  const episodesState = view.part('episodes-state');
+  const feedState = view.part('feed-state');
+  const showBody = () => {
+    setState(view.state, null);
+    body.hidden = false;
+  };
+  return listRequest({
+    kind: 'now', method: 'CheckCurrentPlaying', state: view.state, lists: [view.list, feed],
+    loading: 'Checking what is on…', onRows: showBody,
+    start: (request) => {
+      request.episodeRows = 0;
+      request.feedRows = 0;
+      body.hidden = true;
+      setState(episodesState, null);
+      setState(feedState, null);
+    },
+    row: (name, record, request) => {
+      if (name === 'AddRssItem') {
+        request.feedRows += 1;
+        return [feed, Rows.feedItem(record)];
+      }
+      request.episodeRows += 1;
+      return Rows.episode('now', record);
+    },
+    finish: (request) => {
+      markLoaded('now');
+      showBody();
+      if (!request.episodeRows) {
+        setState(episodesState, Page.followed.known && Page.followed.count === 0
+          ? { kind: 'empty', text: 'You follow no series yet — search for one.' }
+          : { kind: 'empty', text: 'Nothing from your series aired in the last three days.' });
+      }
+      if (!request.feedRows) {
+        setState(feedState, { kind: 'empty', text: 'The release feed has nothing to show right now.' });
+      }
+    },
+    retry: () => load('now')
+  });
+};
+
+const searchRequest = (text) => {
+  const view = Page.views.search;
+  return listRequest({
+    kind: 'search', method: 'SearchCallback', args: [text], state: view.state, lists: [view.list],
+    loading: 'Searching…',
+    start: () => { view.sub.textContent = text ? `Searching for “${text}”` : ''; },
+    row: (name, record, request) => {
+      if (name !== 'PopulateSearchTable') return null;
+      request.rows += 1;
+      return Rows.searchResult(record);
+    },
+    finish: (request) => {
+      if (request.rows) {
+        view.sub.textContent = Format.plural(request.rows, 'result', 'results') + (text ? ` for “${text}”` : '');
+        setState(view.state, null);
+      } else {
+        view.sub.textContent = '';
+        setState(view.state, {
+          kind: 'empty', icon: 'search', title: 'No series found',
+          text: text ? `Nothing matches “${text}”. Check the spelling or try another name.` : 'Try another name.'
+        });
+      }
+    },
+    unavailable: () => { view.sub.textContent = ''; },
+    retry: () => startSearch(text)
+  });
+};
+
+const seasonRequest = (season) => {
+  const view = Page.views.details;
+  const seasonState = view.part('season-state');
+  return listRequest({
+    kind: 'season', view: 'details', method: 'ShowSeason', args: [season], state: seasonState,
+    lists: [view.part('season-list')],
+    row: (name, record, request) => {
+      request.rows += 1;
+      return Rows.seasonEpisode(record);
+    },
+    finish: (request) => {
+      setState(seasonState, request.rows ? null : { kind: 'empty', text: `No episodes are listed for season ${season}.` });
+    },
+    retry: () => selectSeason(season),
+    offlineRetry: null
+  });
+};
+
+/* Which request rows nobody asked for belong to. */
+const requestFor = (kind) => {
+  switch (kind) {
+    case 'myshows': return myShowsRequest();
+    case 'next': return episodesRequest('next', 'ShowNextShows');
+    case 'recent': return episodesRequest('recent', 'ShowRecentShows');
+    case 'now': return nowRequest();
+    case 'search': return searchRequest(Page.lastQuery);
+    case 'details': return detailsRequest(null);
+    case 'season': return seasonRequest(Page.details.season || 0);
+    default: return null;
+  }
+};
+
+/* ---------------------------------------------------------------------- moving between views */
+
+const showView = (name) => {
+  for (const [other, view] of Object.entries(Page.views)) view.section.hidden = other !== name;
+  const navName = name === 'details' ? Page.previous : name;
+  for (const item of document.querySelectorAll('.nav-item')) {
+    if (item.getAttribute('data-view') === navName) item.setAttribute('aria-current', 'page');
+    else item.removeAttribute('aria-current');
+  }
+  if (name !== 'details') Page.previous = name;
+  Page.current = name;
+};
+
+const load = (name) => {
+  if (isPending(name)) return;
+  const request = requestFor(name);
+  if (request) submit(request);
+};
+
+/* Moves to a view; the list views ask the program for fresh rows each time. */
+const navigate = (name) => {
+  showView(name);
+  if (LIST_VIEWS.has(name)) load(name);
+  if (name === 'search') {
+    const input = document.getElementById('search-input');
+    input.focus();
+    input.select();
+  }
+};
+
+const goBack = () => {
+  const target = Page.previous || 'myshows';
+  showView(target);
+  if (LIST_VIEWS.has(target) && (Page.stale.has(target) || !Page.loadedOnce.has(target))) load(target);
+};
+
+/* ---------------------------------------------------------------------- small things */
+
+let toastTimer = 0;
+
+const toast = (text) => {
+  const box = document.getElementById('toast');
+  box.textContent = text;
+  box.hidden = false;
+  clearTimeout(toastTimer);
+  toastTimer = setTimeout(() => { box.hidden = true; }, 2800);
+};
+
+/* ---------------------------------------------------------------------- My Shows: unfollow */
+
+/* Unfollowing asks once more: the first press arms the button for a few seconds. */
+const armOrRun = (button, action) => {
+  if (button.classList.contains('confirm')) {
+    clearTimeout(button._disarm);
+    button.classList.remove('confirm');
+    action();
+    return;
+  }
+  button.classList.add('confirm');
+  clearTimeout(button._disarm);
+  button._disarm = setTimeout(() => button.classList.remove('confirm'), 4000);
+};
+
+const unfollow = (id, name, afterwards) => {
+  const number = Format.seriesIdNumber(id);
+  if (number === null) {
+    toast('This series has no usable id');
+    return;
+  }
+  submit({
+    kind: 'unfollow', view: Page.current, method: 'RemoveShow', args: [number],
+    handlers: {
+      finish: () => {
+        Page.followed.ids.delete(id);
+        for (const kind of ['next', 'recent', 'now']) Page.stale.add(kind);
+        toast(name ? 'Unfollowed ' + name : 'Unfollowed');
+        // The list is read afresh: the program may have kept or dropped entries.
+        load('myshows');
+        afterwards?.();
+      },
+      unavailable: () => toast('Not connected to Quorvel'),
+      lost: () => toast('Quorvel did not answer')
+    }
+  });
+};
+
+/* ---------------------------------------------------------------------- Search */
+
+const startSearch = (value) => {
+  const text = Format.str(value).trim();
+  if (!text) {
+    document.getElementById('search-input').focus();
+    return;
+  }
+  Page.lastQuery = text;
+  showView('search');
+  submit(searchRequest(text));
+};
+
+/* ---------------------------------------------------------------------- Details */
+
+const openDetails = (id, nameHint) => {
+  const number = Format.seriesIdNumber(id);
+  if (number === null) {
+    toast('This series has no usable id');
+    return;
+  }
+  showView('details');
+  submit(detailsRequest(number, nameHint));
+};
+
+const detailsRequest = (number, nameHint) => {
+  const view = Page.views.details;
+  const body = view.part('body');
+  const retry = () => openDetails(String(number), nameHint);
+  let record = null;
+  return {
+    kind: 'details', key: 'details', view: 'details', method: 'GetDetails', args: [number],
+    handlers: {
+      start: () => {
+        body.hidden = true;
+        Object.assign(Page.details, { id: '', requestedId: number, season: 0, seasons: 0 });
+        setState(view.state, States.loading(nameHint ? `Opening ${nameHint}…` : 'Opening series…'));
+      },
+      row: (name, details) => {
+        record = details;
+        // Details the page did not ask for: show them all the same.
+        if (number === null && Page.current !== 'details') showView('details');
+        fillDetails(record);
+      },
+      finish: () => {
+        if (!record || !record.id.trim()) {
+          body.hidden = true;
+          setState(view.state, {
+            kind: 'error', icon: 'alert', title: 'Could not load this series',
+            text: 'Its details could not be downloaded. Check the connection and try again.',
+            action: number !== null ? { label: 'Try again', run: retry } : null
+          });
+          return;
+        }
+        setState(view.state, null);
+        body.hidden = false;
+        if (Page.details.seasons > 0) selectSeason(Page.details.seasons);
+        else setState(view.part('season-state'), { kind: 'empty', text: 'No episodes are listed for this series.' });
+      },
+      unavailable: () => setState(view.state, States.notConnected(retry)),
+      lost: () => setState(view.state, States.noAnswer(retry))
+    }
+  };
+};
+
+const fillDetails = (record) => {
+  const { el } = Dom;
+  const { part } = Page.views.details;
+  const actors = Format.splitPipes(record.actors);
+  const genres = Format.splitPipes(record.genre);
+  const status = record.status.trim();
+  const seasons = parseInt(record.seasons, 10);
+  const imdb = record.imdb.trim();
+
+  Object.assign(Page.details, {
+    id: record.id.trim(),
+    name: record.name,
+    seasons: Number.isNaN(seasons) || seasons < 0 ? 0 : Math.min(seasons, MAX_SEASONS)
+  });
+
+  const poster = part('poster');
+  const fresh = Dom.art('poster', record.artwork, record.name);
+  poster.className = fresh.className;
+  poster.textContent = '';
+  if (fresh.firstChild) poster.appendChild(fresh.firstChild);
+
+  part('name').textContent = record.name || 'Unnamed series';
+
+  const meta = part('meta');
+  meta.textContent = '';
+  const bits = [];
+  if (record.network) bits.push(el('span', '', record.network));
+  if (status) bits.push(el('span', /continuing/i.test(status) ? 'status-live' : '', status));
+  const air = Format.airTextParts(record.airText);
+  if (air) bits.push(el('span', '', air));
+  bits.forEach((bit, index) => {
+    if (index) meta.appendChild(el('span', 'dot', '·'));
+    meta.appendChild(bit);
+  });
+  meta.hidden = !bits.length;
+
+  const genreList = part('genres');
+  genreList.textContent = '';
+  for (const genre of genres) genreList.appendChild(el('li', 'chip', genre));
+
+  part('overview').textContent = record.overview || 'No overview yet.';
+
+  let shown = actors.slice(0, 8).join(', ');
+  if (actors.length > 8) shown += ` and ${actors.length - 8} more`;
+  part('actors').textContent = shown;
+  part('actors-line').hidden = !actors.length;
+
+  const imdbButton = part('imdb');
+  imdbButton.hidden = !imdb;
+  imdbButton._imdb = imdb;
+
+  buildSeasonPicker();
+  refreshFollowButton();
+};
+
+const buildSeasonPicker = () => {
+  const { part } = Page.views.details;
+  const picker = part('seasons');
+  picker.textContent = '';
+  part('season-list').textContent = '';
+  setState(part('season-state'), null);
+  for (let season = 1; season <= Page.details.seasons; season += 1) {
+    const chip = Dom.button('season-chip', String(season));
+    chip.setAttribute('aria-pressed', 'false');
+    chip.setAttribute('aria-label', 'Season ' + season);
+    chip.setAttribute('data-season', String(season));
+    picker.appendChild(chip);
+  }
+  picker.parentNode.hidden = Page.details.seasons === 0;
+};
+
+const selectSeason = (season) => {
+  const picker = Page.views.details.part('seasons');
+  for (const chip of picker.children) {
+    const on = Number(chip.getAttribute('data-season')) === season;
+    chip.setAttribute('aria-pressed', on ? 'true' : 'false');
+    if (on) chip.scrollIntoView?.({ block: 'nearest', inline: 'nearest' });
+  }
+  Page.details.season = season;
+  submit(seasonRequest(season));
+};
+
+const refreshFollowButton = () => {
+  const button = Page.views.details.part('follow');
+  const { id } = Page.details;
+  const following = !!id && Page.followed.ids.has(id);
+  button.disabled = Format.seriesIdNumber(id) === null || isPending('follow');
+  button.classList.toggle('following', following);
+  button.classList.remove('confirm');
+  button.textContent = '';
+  button.appendChild(Dom.icon(following ? Dom.ICONS.check : Dom.ICONS.plus));
+  button.appendChild(document.createTextNode(following ? 'Following' : 'Follow'));
+  button.title = following ? 'Press twice to stop following' : 'Add to My Shows';
+};
+
+const onFollowClick = () => {
+  const button = Page.views.details.part('follow');
+  const { id, name } = Page.details;
+  if (Format.seriesIdNumber(id) === null) return;
+  if (Page.followed.ids.has(id)) {
+    if (!button.classList.contains('confirm')) {
+      button.classList.add('confirm');
+      button.lastChild.textContent = 'Unfollow?';
+      clearTimeout(button._disarm);
+      button._disarm = setTimeout(refreshFollowButton, 4000);
+      return;
+    }
+    clearTimeout(button._disarm);
+    button.disabled = true;
+    unfollow(id, name, refreshFollowButton);
+    return;
+  }
+  button.disabled = true;
+  const later = () => setTimeout(refreshFollowButton, 0);
+  // The program follows the series it read last for this view.
+  submit({
+    kind: 'follow', key: 'follow', view: 'details', method: 'AddToFavs', args: [],
+    handlers: {
+      finish: () => {
+        Page.followed.ids.add(id);
+        Page.followed.count += 1;
+        for (const kind of LIST_VIEWS) Page.stale.add(kind);
+        toast(`Added ${name || 'the series'} to My Shows`);
+        later();
+      },
+      unavailable: () => { toast('Not connected to Quorvel'); later(); },
+      lost: () => { toast('Quorvel did not answer'); later(); }
+    }
+  });
+};
