@@ -96,12 +96,13 @@ const pageRecord = (name, args) => {
 class RequestQueue {
   static NO_ANSWER_MS = 90000;
 
-  constructor({ implicit, onBusy }) {
+  constructor({ implicit, onBusy, onNotice }) {
     this.inFlight = null;
     this.waiting = [];
     this.timer = 0;
     this.implicit = implicit;
     this.onBusy = onBusy;
+    this.onNotice = onNotice;
     // The currently-playing answer sends "NoResults" after its "initFinish" when it had no episode.
     this.trailingNoResults = false;
   }
@@ -154,6 +155,11 @@ class RequestQueue {
   }
 
   receive(name, args) {
+    // A notice is no row: it neither ends nor starts a request.
+    if (name === 'ShowNotice') {
+      this.onNotice(pageRecord(name, args).text);
+      return;
+    }
     if (name === 'NoResults' && this.trailingNoResults) {
       this.trailingNoResults = false;
       return;

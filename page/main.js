@@ -196,6 +196,8 @@ const QuorvelPage = (() => {
     views.details.part('seasons').addEventListener('click', onSeasonPickerClick);
     views.details.part('follow').addEventListener('click', onFollowClick);
     views.details.part('imdb').addEventListener('click', (event) => Program.openImdb(event.currentTarget._imdb));
+    // "Add to calendar" needs a program that offers OpenCalendar (no arguments).
+    views.next.part('calendar').addEventListener('click', () => Program.call('OpenCalendar'));
     document.getElementById('back-button').addEventListener('click', goBack);
     document.addEventListener('keydown', onKeyDown);
     document.addEventListener('dragstart', (event) => event.preventDefault());
@@ -226,7 +228,7 @@ const QuorvelPage = (() => {
   const start = () => {
     if (ready) return;
     findViews();
-    Page.queue = new RequestQueue({ implicit: requestFor, onBusy: showBusy });
+    Page.queue = new RequestQueue({ implicit: requestFor, onBusy: showBusy, onNotice: showNotice });
     wire();
     readQuery();
     setState(Page.views.search.state, States.searchIdle());

@@ -129,7 +129,10 @@ const myShowsRequest = () => {
   return listRequest({
     kind: 'myshows', method: 'ShowMyShows', state: view.state, lists: [view.list],
     loading: 'Loading your shows…',
-    start: () => { view.sub.textContent = ''; },
+    start: () => {
+      view.sub.textContent = '';
+      showNotice('');
+    },
     row: (name, record, request) => {
       request.rows += 1;
       ids.add(record.id);
@@ -285,6 +288,8 @@ const showView = (name) => {
   }
   if (name !== 'details') Page.previous = name;
   Page.current = name;
+  // An older program has no OpenCalendar: then there is no button for it.
+  Page.views.next.part('calendar').hidden = !Program.has('OpenCalendar');
 };
 
 const load = (name) => {
@@ -320,6 +325,17 @@ const toast = (text) => {
   box.hidden = false;
   clearTimeout(toastTimer);
   toastTimer = setTimeout(() => { box.hidden = true; }, 2800);
+};
+
+/* ---------------------------------------------------------------------- My Shows: notice */
+
+/* The program's notice for My Shows (ShowNotice), as text in the view's status region; an empty
+ * text takes it away. The region stays in the document so that a new notice is announced. */
+const showNotice = (text) => {
+  const region = Page.views.myshows.part('notice');
+  region.textContent = '';
+  const value = Format.str(text).trim();
+  if (value) region.appendChild(Dom.el('p', 'notice', value));
 };
 
 /* ---------------------------------------------------------------------- My Shows: unfollow */

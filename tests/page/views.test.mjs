@@ -13,12 +13,12 @@ test('page functions are globals with the contract arities', async () => {
   const arities = await page.evaluate(() => Object.fromEntries([
     'PopulateMyShowsTable', 'PopulateNextShows', 'PopulateRecentShows', 'PopulateSearchTable',
     'PopulateSeasonsTable', 'PopulateCurentlyPlayingTable', 'AddRssItem', 'PopulateDetails',
-    'ShowResults', 'NoResults', 'initFinish'
+    'ShowResults', 'NoResults', 'initFinish', 'ShowNotice'
   ].map((name) => [name, typeof window[name] === 'function' ? window[name].length : null])));
   assert.deepEqual(arities, {
     PopulateMyShowsTable: 5, PopulateNextShows: 12, PopulateRecentShows: 12, PopulateSearchTable: 6,
     PopulateSeasonsTable: 4, PopulateCurentlyPlayingTable: 12, AddRssItem: 2, PopulateDetails: 11,
-    ShowResults: 0, NoResults: 0, initFinish: 0
+    ShowResults: 0, NoResults: 0, initFinish: 0, ShowNotice: 1
   });
   await context.close();
 });
