@@ -84,50 +84,253 @@ const Dom = (() => {
   return Object.freeze({ el, button, icon, ICONS, art, watchArtwork });
 })();
 
-/* Rows are collected in a fragment and appended at the next frame, then less and less often as
- * the list grows, and at "initFinish": every append costs a layout of the whole list, so
- * appending thousands of rows frame by frame would cost far more than the rows themselves. */
-class Batch {
-  constructor(list, onFlush) {
+/* A list that renders only the rows in and near its pane's view.
+ *
+ * Rows arrive as records, one page call each (thousands in one task from the program), so a row
+ * costs a push until the list is drawn at the next frame or at "initFinish". Every row has the
+ * same height (per line of a grid), apart from rows the user opened, whose extra height is
+ * measured; paddings stand in for the rows above and below the window. When the same answer comes
+ * again the rows already drawn stay; when it differs, rows whose record is unchanged are reused.
+ * Short lists are drawn whole. Keyboard: one row is tabbable (`active`), arrows move it.
+ */
+class WindowedList {
+  static WHOLE = 120;
+  static OVERSCAN = 6;
+  static all = new WeakMap();
+
+  constructor(list, { render, target = null, order = null, onShow = null }) {
     this.list = list;
-    this.onFlush = onFlush;
-    this.fragment = null;
+    this.pane = list.closest('.pane');
+    this.render = render;
+    this.target = target;
+    this.order = order;
+    this.onShow = onShow;
+    this.items = [];
+    this.incoming = null;
+    this.extra = new Map();
+    this.active = 0;
     this.frame = 0;
-    this.lastFlush = 0;
+    this.size = null;
+    this.range = [0, 0];
+    WindowedList.all.set(list, this);
+    this.pane.addEventListener('scroll', () => this.schedule(), { passive: true });
+    if (window.ResizeObserver) new ResizeObserver(() => { this.size = null; this.schedule(); }).observe(this.pane);
   }
 
-  add(node) {
-    this.fragment ??= document.createDocumentFragment();
-    this.fragment.appendChild(node);
-    this.schedule();
+  static signature(record) {
+    return Object.values(record).join('\u0001');
+  }
+
+  get length() {
+    return this.items.length;
+  }
+
+  /* A new answer starts; the rows on screen stay until it differs from them. */
+  begin() {
+    this.incoming = [];
+  }
+
+  push(record) {
+    this.incoming.push(record);
+    if (!this.frame) this.frame = requestAnimationFrame(() => { this.frame = 0; this.take(false); });
+  }
+
+  /* The answer is complete (or abandoned): it becomes the list. */
+  commit() {
+    this.take(true);
+    this.incoming = null;
+  }
+
+  clear() {
+    this.incoming = null;
+    this.replace([]);
+  }
+
+  take(complete) {
+    if (!this.incoming) return;
+    const next = this.order ? this.order(this.incoming) : this.incoming.slice();
+    const same = (count) => {
+      for (let i = 0; i < count; i += 1) {
+        if (WindowedList.signature(next[i]) !== WindowedList.signature(this.items[i])) return false;
+      }
+      return true;
+    };
+    // While rows arrive, a list that is still the start of the one on screen changes nothing.
+    if (!complete && next.length <= this.items.length && !this.order && same(next.length)) return;
+    if (next.length === this.items.length && same(next.length)) return;
+    this.replace(next);
+  }
+
+  replace(items) {
+    this.items = items;
+    this.extra.clear();
+    this.active = Math.min(this.active, Math.max(0, items.length - 1));
+    this.draw(true);
+    if (items.length) this.onShow?.();
   }
 
   schedule() {
-    if (this.frame) return;
-    this.frame = requestAnimationFrame(() => {
-      this.frame = 0;
-      const interval = 250 + this.list.childElementCount / 5;
-      if (this.lastFlush && Date.now() - this.lastFlush < interval) this.schedule();
-      else this.flush();
-    });
+    if (!this.frame) this.frame = requestAnimationFrame(() => { this.frame = 0; this.take(false); this.draw(false); });
   }
 
-  flush() {
-    if (this.frame) cancelAnimationFrame(this.frame);
-    this.frame = 0;
-    if (!this.fragment) return;
-    this.list.appendChild(this.fragment);
-    this.fragment = null;
-    this.lastFlush = Date.now();
-    this.onFlush?.();
+  windowed() {
+    return this.items.length > WindowedList.WHOLE;
   }
 
-  reset() {
-    if (this.frame) cancelAnimationFrame(this.frame);
-    this.frame = 0;
-    this.fragment = null;
-    this.lastFlush = 0;
-    this.list.textContent = '';
+  /* Line height (with the gap) and rows per line, measured from a drawn row. */
+  measure() {
+    if (this.size) return this.size;
+    const first = [...this.list.children].find((node) => !node.classList.contains('open'));
+    if (!first || !first.offsetHeight) return null;
+    const style = getComputedStyle(this.list);
+    const gap = parseFloat(style.rowGap) || 0;
+    const columns = style.display === 'grid' ? Math.max(1, style.gridTemplateColumns.split(' ').filter(Boolean).length) : 1;
+    this.size = { line: first.offsetHeight + gap, gap, columns };
+    return this.size;
+  }
+
+  lineTop(line) {
+    let top = line * this.size.line;
+    for (const [index, height] of this.extra) if (Math.floor(index / this.size.columns) < line) top += height;
+    return top;
+  }
+
+  /* Draws the rows of the window; `fresh` when the items changed. */
+  draw(fresh) {
+    const count = this.items.length;
+    let [from, to] = [0, count];
+    if (this.windowed()) {
+      if (!this.size && !this.list.firstElementChild) this.fill(0, Math.min(count, 40));
+      const size = this.measure();
+      if (size) {
+        const lines = Math.ceil(count / size.columns);
+        const view = this.pane.clientHeight || 600;
+        const top = this.pane.scrollTop - this.list.offsetTop;
+        let low = 0;
+        let high = lines;
+        while (low < high) {
+          const mid = (low + high) >> 1;
+          if (this.lineTop(mid + 1) <= top) low = mid + 1;
+          else high = mid;
+        }
+        const firstLine = Math.max(0, low - WindowedList.OVERSCAN);
+        let lastLine = low;
+        while (lastLine < lines && this.lineTop(lastLine) < top + view) lastLine += 1;
+        lastLine = Math.min(lines, lastLine + WindowedList.OVERSCAN);
+        from = firstLine * size.columns;
+        to = Math.min(count, lastLine * size.columns);
+        this.list.style.paddingTop = this.lineTop(firstLine) + 'px';
+        this.list.style.paddingBottom = (this.lineTop(lines) - this.lineTop(lastLine)) + 'px';
+      } else {
+        to = Math.min(count, 40);
+      }
+    } else {
+      this.list.style.paddingTop = this.list.style.paddingBottom = '';
+    }
+    if (fresh || from !== this.range[0] || to !== this.range[1]) this.fill(from, to);
+  }
+
+  fill(from, to) {
+    const focused = this.list.contains(document.activeElement) ? document.activeElement : null;
+    // Rows already drawn for the same record are taken again, wherever they stood.
+    const pools = new Map();
+    for (const node of this.list.children) {
+      if (!pools.has(node._signature)) pools.set(node._signature, []);
+      pools.get(node._signature).push(node);
+    }
+    const windowed = this.windowed();
+    const nodes = [];
+    for (let i = from; i < to; i += 1) {
+      const record = this.items[i];
+      const signature = WindowedList.signature(record);
+      let node = pools.get(signature)?.shift();
+      if (!node) {
+        node = this.render(record, i);
+        node._signature = signature;
+      }
+      node.dataset.index = String(i);
+      if (windowed) {
+        node.setAttribute('aria-setsize', String(this.items.length));
+        node.setAttribute('aria-posinset', String(i + 1));
+      } else if (node.hasAttribute('aria-setsize')) {
+        node.removeAttribute('aria-setsize');
+        node.removeAttribute('aria-posinset');
+      }
+      nodes.push(node);
+    }
+    this.range = [from, to];
+    let changed = nodes.length !== this.list.children.length;
+    for (let k = 0; !changed && k < nodes.length; k += 1) changed = this.list.children[k] !== nodes[k];
+    if (changed) this.list.replaceChildren(...nodes);
+    if (this.active < from || this.active >= to) {
+      if (!focused) this.active = Math.min(Math.max(this.active, from), Math.max(from, to - 1));
+    }
+    this.updateTabStops();
+    if (focused && document.activeElement !== focused) {
+      if (this.list.contains(focused)) focused.focus({ preventScroll: true });
+      else this.focus(Math.min(Math.max(this.active, from), Math.max(from, to - 1)));
+    }
+  }
+
+  nodeAt(index) {
+    return [...this.list.children].find((node) => Number(node.dataset.index) === index) ?? null;
+  }
+
+  updateTabStops() {
+    if (!this.target) return;
+    for (const node of this.list.children) {
+      const on = Number(node.dataset.index) === this.active;
+      for (const control of node.querySelectorAll('button')) control.tabIndex = on ? 0 : -1;
+    }
+  }
+
+  indexOf(node) {
+    const row = node?.closest?.('[data-index]');
+    return row && row.parentNode === this.list ? Number(row.dataset.index) : -1;
+  }
+
+  /* Scrolls the row into view, draws it and focuses its main control. */
+  focus(index, control = this.target) {
+    if (!this.items.length || this.focusing) return false;
+    this.focusing = true;
+    try {
+      return this.focusRow(index, control);
+    } finally {
+      this.focusing = false;
+    }
+  }
+
+  focusRow(index, control) {
+    const i = Math.min(Math.max(0, index), this.items.length - 1);
+    this.active = i;
+    if (this.windowed() && this.measure()) {
+      const top = this.list.offsetTop + this.lineTop(Math.floor(i / this.size.columns));
+      const bottom = top + this.size.line - this.size.gap;
+      if (top < this.pane.scrollTop) this.pane.scrollTop = top;
+      else if (bottom > this.pane.scrollTop + this.pane.clientHeight) this.pane.scrollTop = bottom - this.pane.clientHeight;
+      this.draw(false);
+    }
+    this.updateTabStops();
+    const node = this.nodeAt(i);
+    const element = node && (control ? node.querySelector(control) : node);
+    if (!element) return false;
+    element.focus({ preventScroll: this.windowed() });
+    if (!this.windowed()) element.scrollIntoView?.({ block: 'nearest' });
+    return true;
+  }
+
+  /* A row grew or shrank (opened): its extra height keeps the paddings right. */
+  resized(node) {
+    const index = this.indexOf(node);
+    if (index < 0 || !this.windowed() || !this.measure()) return;
+    const extra = node.offsetHeight + this.size.gap - this.size.line;
+    if (extra > 1) this.extra.set(index, extra);
+    else this.extra.delete(index);
+    this.draw(false);
+  }
+
+  columns() {
+    return this.measure()?.columns ?? 1;
   }
 }
 
@@ -189,7 +392,7 @@ const Rows = (() => {
     head.appendChild(when);
     head.appendChild(icon(ICONS.chevron, 'ep-chevron'));
     item.appendChild(head);
-    if (data.row !== undefined) item.setAttribute('data-row', data.row);
+    if (kind === 'now') item.setAttribute('data-row', data.row);
 
     rowData.set(item, data);
     return item;

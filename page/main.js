@@ -73,6 +73,7 @@ const QuorvelPage = (() => {
     more.hidden = !open;
     item.classList.toggle('open', open);
     head.setAttribute('aria-expanded', open ? 'true' : 'false');
+    WindowedList.all.get(item.parentNode)?.resized(item);
   };
 
   const onEpisodesClick = (event) => {
@@ -112,24 +113,27 @@ const QuorvelPage = (() => {
 
   const moveFocus = (event) => {
     const from = document.activeElement;
-    if (!from?.matches?.(ROW_TARGETS)) return false;
+    if (!from?.matches?.(ROW_TARGETS + ', .card-remove')) return false;
     const scope = from.closest(SCOPES);
     if (!scope) return false;
-    const targets = [...scope.querySelectorAll(ROW_TARGETS)].filter((node) => node.closest(SCOPES) === scope);
-    const index = targets.indexOf(from);
+    const list = WindowedList.all.get(scope);
     const grid = scope.classList.contains('cards');
     const sideways = grid || scope.classList.contains('season-picker');
-    const across = grid ? Math.max(1, Math.round(scope.clientWidth / from.offsetWidth)) : 1;
+    const targets = list ? null : [...scope.querySelectorAll(ROW_TARGETS)].filter((node) => node.closest(SCOPES) === scope);
+    const index = list ? list.indexOf(from) : targets.indexOf(from);
+    const count = list ? list.length : targets.length;
+    const across = list ? list.columns() : 1;
     const steps = {
       ArrowDown: across, ArrowUp: -across, ArrowRight: sideways ? 1 : 0, ArrowLeft: sideways ? -1 : 0,
-      Home: -index, End: targets.length - 1 - index
+      Home: -index, End: count - 1 - index
     };
-    if (!(event.key in steps)) return false;
+    if (index < 0 || !(event.key in steps)) return false;
     const step = steps[event.key];
-    const next = targets[Math.min(targets.length - 1, Math.max(0, index + step))];
-    if (!step || !next || next === from) return !!step;
-    next.focus();
-    next.scrollIntoView?.({ block: 'nearest' });
+    const to = Math.min(count - 1, Math.max(0, index + step));
+    if (!step || to === index) return !!step;
+    if (list) return list.focus(to) || true;
+    targets[to].focus();
+    targets[to].scrollIntoView?.({ block: 'nearest' });
     return true;
   };
 
@@ -228,6 +232,7 @@ const QuorvelPage = (() => {
   const start = () => {
     if (ready) return;
     findViews();
+    createLists();
     Page.queue = new RequestQueue({ implicit: requestFor, onBusy: showBusy, onNotice: showNotice });
     wire();
     readQuery();

@@ -79,43 +79,70 @@ const isPending = (key) => Page.queue.isPending(key);
 
 /* ---------------------------------------------------------------------- the list requests */
 
-/* The one shape of the six list requests. `start` runs after the lists are emptied and the
- * loading state is up; `row(name, record, request)` builds a row and answers the node (for the
- * first list) or [list, node], or nothing to drop the row; `finish(request)` runs once the rows
- * are in. Without the program, or without an answer, the view says so and offers `retry`. */
+/* The one shape of the six list requests. `start` runs once the loading state is up (shown only
+ * while the lists are empty: rows on screen stay until the answer differs); `row(name, record,
+ * request)` answers the record for the first list, [list, record] for another, or nothing to drop
+ * it; `finish(request)` runs once the rows are in. Without the program, or without an answer, the
+ * view says so and offers `retry`. */
 const listRequest = ({
   kind, key = kind, view = kind, method, args = [], state, lists, loading = '', start, row, finish,
   onRows = () => setState(state, null), unavailable, retry, offlineRetry = retry
 }) => {
-  const batches = new Map(lists.map((list) => [list, new Batch(list, onRows)]));
-  const flush = () => batches.forEach((batch) => batch.flush());
   const request = { kind, key, view, method, args, rows: 0 };
   request.handlers = {
     start: () => {
-      batches.forEach((batch) => batch.reset());
-      setState(state, States.loading(loading));
+      for (const list of lists) {
+        list.begin();
+        list.onShow = onRows;
+      }
+      if (lists.every((list) => !list.length)) setState(state, States.loading(loading));
       start?.(request);
     },
     row: (name, record) => {
       const built = row(name, record, request);
       if (!built) return;
-      const [list, node] = Array.isArray(built) ? built : [lists[0], built];
-      batches.get(list).add(node);
+      const [list, data] = Array.isArray(built) ? built : [lists[0], built];
+      list.push(data);
     },
     finish: () => {
-      flush();
+      for (const list of lists) list.commit();
       finish(request);
     },
     unavailable: () => {
+      for (const list of lists) list.clear();
       unavailable?.();
       setState(state, States.notConnected(offlineRetry));
     },
     lost: () => {
-      flush();
+      for (const list of lists) list.commit();
       setState(state, States.noAnswer(retry));
     }
   };
   return request;
+};
+
+/* Next soonest first, Recent latest first; rows without a date last; ties keep their order. */
+const byAirDate = (direction) => (records) => {
+  const stamps = new Map(records.map((record) => [record, Format.parseAirDate(record.aired)?.stamp ?? null]));
+  return records.slice().sort((a, b) => {
+    const [x, y] = [stamps.get(a), stamps.get(b)];
+    if (x === null || y === null) return (x === null) - (y === null);
+    return (x - y) * direction;
+  });
+};
+
+/* One windowed list per list of the views, kept for the page's life so rows can be reused. */
+const createLists = () => {
+  const { views } = Page;
+  Page.lists = {
+    myshows: new WindowedList(views.myshows.list, { render: Rows.card, target: '.card-open' }),
+    next: new WindowedList(views.next.list, { render: (r) => Rows.episode('next', r), target: '.ep-head', order: byAirDate(1) }),
+    recent: new WindowedList(views.recent.list, { render: (r) => Rows.episode('recent', r), target: '.ep-head', order: byAirDate(-1) }),
+    now: new WindowedList(views.now.list, { render: (r) => Rows.episode('now', r), target: '.ep-head' }),
+    feed: new WindowedList(views.now.part('feed'), { render: Rows.feedItem, target: '.feed-link' }),
+    search: new WindowedList(views.search.list, { render: Rows.searchResult, target: '.result-open' }),
+    season: new WindowedList(views.details.part('season-list'), { render: Rows.seasonEpisode })
+  };
 };
 
 const markLoaded = (kind) => {
@@ -127,7 +154,7 @@ const myShowsRequest = () => {
   const view = Page.views.myshows;
   const ids = new Set();
   return listRequest({
-    kind: 'myshows', method: 'ShowMyShows', state: view.state, lists: [view.list],
+    kind: 'myshows', method: 'ShowMyShows', state: view.state, lists: [Page.lists.myshows],
     loading: 'Loading your shows…',
     start: () => {
       view.sub.textContent = '';
@@ -136,7 +163,7 @@ const myShowsRequest = () => {
     row: (name, record, request) => {
       request.rows += 1;
       ids.add(record.id);
-      return Rows.card(record);
+      return record;
     },
     finish: (request) => {
       markLoaded('myshows');
@@ -157,11 +184,11 @@ const EMPTY_TEXTS = {
 const episodesRequest = (kind, method) => {
   const view = Page.views[kind];
   return listRequest({
-    kind, method, state: view.state, lists: [view.list],
+    kind, method, state: view.state, lists: [Page.lists[kind]],
     loading: kind === 'next' ? 'Looking ahead…' : 'Looking back…',
     row: (name, record, request) => {
       request.rows += 1;
-      return Rows.episode(kind, record);
+      return record;
     },
     finish: (request) => {
       markLoaded(kind);
@@ -175,7 +202,7 @@ const episodesRequest = (kind, method) => {
 
 const nowRequest = () => {
   const view = Page.views.now;
-  const feed = view.part('feed');
+  const feed = Page.lists.feed;
   const body = view.part('body');
   const episodesState = view.part('episodes-state');
   const feedState = view.part('feed-state');
@@ -184,22 +211,22 @@ const nowRequest = () => {
     body.hidden = false;
   };
   return listRequest({
-    kind: 'now', method: 'CheckCurrentPlaying', state: view.state, lists: [view.list, feed],
+    kind: 'now', method: 'CheckCurrentPlaying', state: view.state, lists: [Page.lists.now, feed],
     loading: 'Checking what is on…', onRows: showBody,
     start: (request) => {
       request.episodeRows = 0;
       request.feedRows = 0;
-      body.hidden = true;
+      if (!Page.lists.now.length && !feed.length) body.hidden = true;
       setState(episodesState, null);
       setState(feedState, null);
     },
     row: (name, record, request) => {
       if (name === 'AddRssItem') {
         request.feedRows += 1;
-        return [feed, Rows.feedItem(record)];
+        return [feed, record];
       }
       request.episodeRows += 1;
-      return Rows.episode('now', record);
+      return record;
     },
     finish: (request) => {
       markLoaded('now');
@@ -220,13 +247,13 @@ const nowRequest = () => {
 const searchRequest = (text) => {
   const view = Page.views.search;
   return listRequest({
-    kind: 'search', method: 'SearchCallback', args: [text], state: view.state, lists: [view.list],
+    kind: 'search', method: 'SearchCallback', args: [text], state: view.state, lists: [Page.lists.search],
     loading: 'Searching…',
     start: () => { view.sub.textContent = text ? `Searching for “${text}”` : ''; },
     row: (name, record, request) => {
       if (name !== 'PopulateSearchTable') return null;
       request.rows += 1;
-      return Rows.searchResult(record);
+      return record;
     },
     finish: (request) => {
       if (request.rows) {
@@ -250,10 +277,10 @@ const seasonRequest = (season) => {
   const seasonState = view.part('season-state');
   return listRequest({
     kind: 'season', view: 'details', method: 'ShowSeason', args: [season], state: seasonState,
-    lists: [view.part('season-list')],
+    lists: [Page.lists.season],
     row: (name, record, request) => {
       request.rows += 1;
-      return Rows.seasonEpisode(record);
+      return record;
     },
     finish: (request) => {
       setState(seasonState, request.rows ? null : { kind: 'empty', text: `No episodes are listed for season ${season}.` });
@@ -500,7 +527,7 @@ const buildSeasonPicker = () => {
   const { part } = Page.views.details;
   const picker = part('seasons');
   picker.textContent = '';
-  part('season-list').textContent = '';
+  Page.lists.season.clear();
   setState(part('season-state'), null);
   for (let season = 1; season <= Page.details.seasons; season += 1) {
     const chip = Dom.button('season-chip', String(season));

@@ -60,7 +60,7 @@ test('unfollow asks twice, calls RemoveShow with the number, then reads My Shows
   await context.close();
 });
 
-test('Next shows episode code, title, date and days to go, with the overview on demand', async () => {
+test('Next lists soonest first with episode code, title, date and days to go, and the overview on demand', async () => {
   const { page, context } = await open({
     answers: { ShowNextShows: episodeRows('PopulateNextShows', [[1, 1, 5], [0, 0, 1], [2, 2, 0], [3, 3, 40]], (i) => suite.server.art(i, 400, 225)) }
   });
@@ -68,15 +68,15 @@ test('Next shows episode code, title, date and days to go, with the overview on 
   await settle(page);
   assert.deepEqual((await stubCalls(page)).map((call) => call[0]), ['ShowMyShows', 'ShowNextShows']);
   assert.deepEqual(await texts(page, '#view-next .ep-series'),
-    ['Game of Thrones', 'Breaking Bad', 'The Office (US)', 'Friends']);
-  assert.deepEqual(await texts(page, '#view-next .ep-code'), ['S08E03', 'S05E14', 'S09E23', 'S10E18']);
-  assert.deepEqual(await texts(page, '#view-next .ep-rel'), ['in 5 days', 'tomorrow', 'today', 'in 40 days']);
-  assert.match(await page.locator('#view-next .ep-title').first().textContent(), /The Long Night$/);
+    ['The Office (US)', 'Breaking Bad', 'Game of Thrones', 'Friends']);
+  assert.deepEqual(await texts(page, '#view-next .ep-code'), ['S09E23', 'S05E14', 'S08E03', 'S10E18']);
+  assert.deepEqual(await texts(page, '#view-next .ep-rel'), ['today', 'tomorrow', 'in 5 days', 'in 40 days']);
+  assert.match(await page.locator('#view-next .ep-title').nth(2).textContent(), /The Long Night$/);
   assert.equal(await page.locator('#view-next .ep-overview').count(), 0);
-  await page.locator('#view-next .ep-head').first().click();
+  await page.locator('#view-next .ep-head').nth(2).click();
   assert.equal(await page.locator('#view-next .ep-overview').first().textContent(),
     'The Night King and his army have arrived at Winterfell.');
-  assert.equal(await page.locator('#view-next .ep-head').first().getAttribute('aria-expanded'), 'true');
+  assert.equal(await page.locator('#view-next .ep-head').nth(2).getAttribute('aria-expanded'), 'true');
   await page.locator('#view-next .ep-more').first().getByRole('button', { name: 'Series details' }).click();
   assert.deepEqual((await stubCalls(page)).at(-1), ['GetDetails', 121361]);
   await context.close();
@@ -349,8 +349,10 @@ test('dates that cannot be read are shown as they came', async () => {
   });
   await page.getByRole('button', { name: 'Next' }).click();
   await settle(page);
+  // Undated rows go last, in the order they came.
+  assert.deepEqual(await texts(page, '#view-next .ep-series'), ['C', 'A', 'B']);
   assert.deepEqual(await texts(page, '#view-next .ep-date'),
-    ['Date not known', '2024-02-30', await page.locator('#view-next .ep-date').nth(2).textContent()]);
+    [await page.locator('#view-next .ep-date').first().textContent(), 'Date not known', '2024-02-30']);
   assert.deepEqual(await texts(page, '#view-next .ep-rel'), ['in 2 days']);
   assert.deepEqual(await texts(page, '#view-next .ep-code'), ['S01E02', 'S01E02']);
   await context.close();
