@@ -13,6 +13,23 @@ const Dom = (() => {
     return node;
   };
 
+  /* An element for a text from the program: it keeps its own direction, isolated. */
+  const text = (tag, className, value) => {
+    const node = el(tag, className, value);
+    node.dir = 'auto';
+    return node;
+  };
+
+  /* Parts of a meta line ("AMC · Drama, Crime"), each isolated, the dots between them plain. */
+  const metaLine = (tag, className, parts) => {
+    const line = el(tag, className);
+    parts.filter(Boolean).forEach((part, index) => {
+      if (index) line.appendChild(document.createTextNode(' · '));
+      line.appendChild(text('span', 'meta-part', part));
+    });
+    return line;
+  };
+
   const button = (className, text) => {
     const node = el('button', className, text);
     node.type = 'button';
@@ -46,19 +63,26 @@ const Dom = (() => {
     plus: ['M10 4v12M4 10h12']
   });
 
-  /* A picture box: the placeholder until the picture has loaded, nothing when it fails. */
+  /* A picture box: the placeholder until the picture has loaded, nothing when it fails. The
+   * picture is shown whole over a blurred copy of itself (the backdrop). */
   const art = (className, url, alt) => {
     const box = el('span', 'art ' + className);
     const address = Format.str(url).trim();
     if (address && !/^(javascript|vbscript):/i.test(address)) {
-      const img = document.createElement('img');
-      img.alt = Format.str(alt);
-      img.loading = 'lazy';
-      img.decoding = 'async';
-      img.draggable = false;
-      img.referrerPolicy = 'no-referrer';
-      img.src = address;
-      box.appendChild(img);
+      for (const backdrop of [true, false]) {
+        const img = document.createElement('img');
+        img.alt = backdrop ? '' : Format.str(alt);
+        if (backdrop) {
+          img.className = 'art-backdrop';
+          img.setAttribute('aria-hidden', 'true');
+        }
+        img.loading = 'lazy';
+        img.decoding = 'async';
+        img.draggable = false;
+        img.referrerPolicy = 'no-referrer';
+        img.src = address;
+        box.appendChild(img);
+      }
     }
     return box;
   };
@@ -71,17 +95,20 @@ const Dom = (() => {
     };
     document.addEventListener('load', (event) => {
       const box = boxOf(event);
-      if (box && event.target.naturalWidth > 0) box.classList.add('loaded');
+      if (box && !event.target.classList.contains('art-backdrop') && event.target.naturalWidth > 0) box.classList.add('loaded');
     }, true);
     document.addEventListener('error', (event) => {
       const box = boxOf(event);
       if (!box) return;
-      box.classList.remove('loaded');
+      if (!event.target.classList.contains('art-backdrop')) {
+        box.classList.remove('loaded');
+        box.querySelector('.art-backdrop')?.remove();
+      }
       event.target.remove();
     }, true);
   };
 
-  return Object.freeze({ el, button, icon, ICONS, art, watchArtwork });
+  return Object.freeze({ el, text, metaLine, button, icon, ICONS, art, watchArtwork });
 })();
 
 /* A list that renders only the rows in and near its pane's view.
@@ -114,7 +141,13 @@ class WindowedList {
     this.range = [0, 0];
     WindowedList.all.set(list, this);
     this.pane.addEventListener('scroll', () => this.schedule(), { passive: true });
-    if (window.ResizeObserver) new ResizeObserver(() => { this.size = null; this.schedule(); }).observe(this.pane);
+    if (window.ResizeObserver) {
+      new ResizeObserver(() => {
+        this.size = null;
+        this.extra.clear();
+        this.schedule();
+      }).observe(this.pane);
+    }
   }
 
   static signature(record) {
@@ -198,36 +231,45 @@ class WindowedList {
   /* Draws the rows of the window; `fresh` when the items changed. */
   draw(fresh) {
     const count = this.items.length;
-    let [from, to] = [0, count];
-    if (this.windowed()) {
-      if (!this.size && !this.list.firstElementChild) this.fill(0, Math.min(count, 40));
-      const size = this.measure();
-      if (size) {
-        const lines = Math.ceil(count / size.columns);
-        const view = this.pane.clientHeight || 600;
-        const top = this.pane.scrollTop - this.list.offsetTop;
-        let low = 0;
-        let high = lines;
-        while (low < high) {
-          const mid = (low + high) >> 1;
-          if (this.lineTop(mid + 1) <= top) low = mid + 1;
-          else high = mid;
-        }
-        const firstLine = Math.max(0, low - WindowedList.OVERSCAN);
-        let lastLine = low;
-        while (lastLine < lines && this.lineTop(lastLine) < top + view) lastLine += 1;
-        lastLine = Math.min(lines, lastLine + WindowedList.OVERSCAN);
-        from = firstLine * size.columns;
-        to = Math.min(count, lastLine * size.columns);
-        this.list.style.paddingTop = this.lineTop(firstLine) + 'px';
-        this.list.style.paddingBottom = (this.lineTop(lines) - this.lineTop(lastLine)) + 'px';
-      } else {
-        to = Math.min(count, 40);
-      }
-    } else {
+    if (!this.windowed()) {
       this.list.style.paddingTop = this.list.style.paddingBottom = '';
+      if (fresh || this.range[0] !== 0 || this.range[1] !== count) this.fill(0, count);
+      return;
     }
+    if (!this.size && !this.list.firstElementChild) this.fill(0, Math.min(count, 40));
+    const size = this.measure();
+    if (!size) {
+      if (fresh) this.fill(0, Math.min(count, 40));
+      return;
+    }
+    const lines = Math.ceil(count / size.columns);
+    const view = this.pane.clientHeight || 600;
+    const top = this.pane.scrollTop - this.list.offsetTop;
+    let low = 0;
+    let high = lines;
+    while (low < high) {
+      const mid = (low + high) >> 1;
+      if (this.lineTop(mid + 1) <= top) low = mid + 1;
+      else high = mid;
+    }
+    const firstLine = Math.max(0, low - WindowedList.OVERSCAN);
+    let lastLine = low;
+    while (lastLine < lines && this.lineTop(lastLine) < top + view) lastLine += 1;
+    lastLine = Math.min(lines, lastLine + WindowedList.OVERSCAN);
+    const from = firstLine * size.columns;
+    const to = Math.min(count, lastLine * size.columns);
     if (fresh || from !== this.range[0] || to !== this.range[1]) this.fill(from, to);
+    // Rows of one column may differ in height (opened, or wrapped in a narrow window).
+    if (size.columns === 1) {
+      for (const node of this.list.children) {
+        const index = Number(node.dataset.index);
+        const extra = node.offsetHeight + size.gap - size.line;
+        if (Math.abs(extra) > 0.5) this.extra.set(index, extra);
+        else this.extra.delete(index);
+      }
+    }
+    this.list.style.paddingTop = this.lineTop(firstLine) + 'px';
+    this.list.style.paddingBottom = (this.lineTop(lines) - this.lineTop(lastLine)) + 'px';
   }
 
   fill(from, to) {
@@ -319,14 +361,9 @@ class WindowedList {
     return true;
   }
 
-  /* A row grew or shrank (opened): its extra height keeps the paddings right. */
-  resized(node) {
-    const index = this.indexOf(node);
-    if (index < 0 || !this.windowed() || !this.measure()) return;
-    const extra = node.offsetHeight + this.size.gap - this.size.line;
-    if (extra > 1) this.extra.set(index, extra);
-    else this.extra.delete(index);
-    this.draw(false);
+  /* A row grew or shrank (opened): its height is measured again at the next draw. */
+  resized() {
+    if (this.windowed()) this.draw(false);
   }
 
   columns() {
@@ -338,7 +375,7 @@ class WindowedList {
 const rowData = new WeakMap();
 
 const Rows = (() => {
-  const { el, button, icon, ICONS, art } = Dom;
+  const { el, text, metaLine, button, icon, ICONS, art } = Dom;
   const { str, splitPipes, episodeCode, parseAirDate, daysFromToday, relativeDays, formatDate, pad2 } = Format;
 
   /* My Shows: a poster card with its unfollow button. */
@@ -346,13 +383,15 @@ const Rows = (() => {
     const item = el('li', 'card');
     const open = button('card-open');
     open.appendChild(art('poster', data.image, ''));
-    open.appendChild(el('span', 'card-name', data.name || 'Unnamed series'));
-    const meta = [data.network, splitPipes(data.genre).slice(0, 2).join(', ')].filter(Boolean).join(' · ');
-    open.appendChild(el('span', 'card-meta', meta || '\u00a0'));
+    open.appendChild(text('span', 'card-name', data.name || 'Unnamed series'));
+    const meta = metaLine('span', 'card-meta', [data.network, splitPipes(data.genre).slice(0, 2).join(', ')]);
+    if (!meta.firstChild) meta.textContent = '\u00a0';
+    open.appendChild(meta);
     item.appendChild(open);
 
     const remove = button('card-remove');
     remove.title = 'Unfollow ' + (data.name || 'this series');
+    remove._name = data.name;
     remove.setAttribute('aria-label', remove.title);
     remove.appendChild(icon(ICONS.close));
     remove.appendChild(el('span', 'remove-label', 'Unfollow?'));
@@ -370,11 +409,11 @@ const Rows = (() => {
     head.appendChild(art('thumb wide', data.image, ''));
 
     const main = el('span', 'ep-main');
-    main.appendChild(el('span', 'ep-series', data.series || 'Unnamed series'));
+    main.appendChild(text('span', 'ep-series', data.series || 'Unnamed series'));
     const title = el('span', 'ep-title');
     const code = episodeCode(data.season, data.episode);
     if (code) title.appendChild(el('span', 'ep-code', code));
-    title.appendChild(document.createTextNode(data.title || 'Title not known yet'));
+    title.appendChild(text('span', 'ep-name', data.title || 'Title not known yet'));
     main.appendChild(title);
     head.appendChild(main);
 
@@ -387,7 +426,7 @@ const Rows = (() => {
       when.appendChild(rel);
       when.appendChild(el('span', 'ep-date', formatDate(air, true)));
     } else {
-      when.appendChild(el('span', 'ep-date', data.aired || 'Date not known'));
+      when.appendChild(text('span', 'ep-date', data.aired || 'Date not known'));
     }
     head.appendChild(when);
     head.appendChild(icon(ICONS.chevron, 'ep-chevron'));
@@ -401,7 +440,7 @@ const Rows = (() => {
   /* The overview part of an episode row, built when the user first opens it. */
   const episodeMore = (data) => {
     const more = el('div', 'ep-more');
-    more.appendChild(el('p', 'ep-overview', data.overview || 'No overview yet.'));
+    more.appendChild(text('p', 'ep-overview', data.overview || 'No overview yet.'));
     const actions = el('div', 'ep-actions');
     if (Format.seriesIdNumber(data.seriesId) !== null) {
       const open = button('button small', 'Series details');
@@ -421,7 +460,7 @@ const Rows = (() => {
     const item = el('li');
     const link = button('feed-link');
     link.appendChild(icon(ICONS.link));
-    link.appendChild(el('span', 'feed-title', data.title || data.link || 'Untitled release'));
+    link.appendChild(text('span', 'feed-title', data.title || data.link || 'Untitled release'));
     if (data.link) link.title = data.link;
     else link.classList.add('inert');
     item.appendChild(link);
@@ -434,12 +473,11 @@ const Rows = (() => {
     const open = button('result-open');
     open.appendChild(art('banner wide', data.banner, ''));
     const main = el('span', 'result-main');
-    main.appendChild(el('span', 'result-name', data.name || 'Unnamed series'));
+    main.appendChild(text('span', 'result-name', data.name || 'Unnamed series'));
     const air = parseAirDate(data.aired);
-    const since = air ? 'since ' + air.year : data.aired;
-    const meta = [data.network, since].filter(Boolean).join(' · ');
-    if (meta) main.appendChild(el('span', 'result-meta', meta));
-    if (data.overview) main.appendChild(el('span', 'result-overview', data.overview));
+    const meta = metaLine('span', 'result-meta', [data.network, air ? 'since ' + air.year : data.aired]);
+    if (meta.firstChild) main.appendChild(meta);
+    if (data.overview) main.appendChild(text('span', 'result-overview', data.overview));
     open.appendChild(main);
     item.appendChild(open);
     rowData.set(item, data);
@@ -450,9 +488,9 @@ const Rows = (() => {
     const number = data.episode.trim();
     const item = el('li', 'season-ep' + (data.parity === '1' ? ' odd' : ''));
     item.appendChild(el('span', 'season-ep-num', number ? 'E' + pad2(number) : '–'));
-    item.appendChild(el('span', 'season-ep-name', data.title || 'Title not known yet'));
+    item.appendChild(text('span', 'season-ep-name', data.title || 'Title not known yet'));
     const air = parseAirDate(data.aired);
-    const date = el('span', 'season-ep-date', air ? formatDate(air, false) : (data.aired || 'No date'));
+    const date = text('span', 'season-ep-date', air ? formatDate(air, false) : (data.aired || 'No date'));
     if (air && daysFromToday(air) > 0) {
       date.classList.add('future');
       date.title = relativeDays(daysFromToday(air));

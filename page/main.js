@@ -52,12 +52,14 @@ const QuorvelPage = (() => {
     const remove = event.target.closest('.card-remove');
     if (remove) {
       armOrRun(remove, () => {
+        const list = Page.lists.myshows;
+        Page.focusAfterLoad = { list, index: list.indexOf(item) };
         remove.disabled = true;
         unfollow(data.id, data.name);
       });
       return;
     }
-    if (event.target.closest('.card-open')) openDetails(data.id, data.name);
+    if (event.target.closest('.card-open')) openDetails(data.id, data.name, item);
   };
 
   const toggleEpisode = (item) => {
@@ -82,7 +84,7 @@ const QuorvelPage = (() => {
     if (!data) return;
     const action = event.target.closest('[data-act]');
     if (action) {
-      if (action.getAttribute('data-act') === 'details') openDetails(data.seriesId, data.series);
+      if (action.getAttribute('data-act') === 'details') openDetails(data.seriesId, data.series, item);
       else Program.openImdb(data.episodeImdb || data.seriesImdb);
       return;
     }
@@ -98,7 +100,7 @@ const QuorvelPage = (() => {
   const onResultsClick = (event) => {
     const item = event.target.closest('.result');
     const data = item && rowData.get(item);
-    if (data) openDetails(data.id, data.name);
+    if (data) openDetails(data.id, data.name, item);
   };
 
   const onSeasonPickerClick = (event) => {
@@ -151,7 +153,9 @@ const QuorvelPage = (() => {
       event.preventDefault();
       return;
     }
-    if (event.altKey && event.key === 'ArrowLeft' && Page.current === 'details') {
+    const back = (event.altKey && event.key === 'ArrowLeft') ||
+      (!typing && !event.altKey && !event.ctrlKey && (event.key === 'Escape' || event.key === 'Backspace'));
+    if (back && Page.current === 'details') {
       goBack();
       event.preventDefault();
       return;
@@ -198,6 +202,13 @@ const QuorvelPage = (() => {
     views.now.part('feed').addEventListener('click', onFeedClick);
     views.search.list.addEventListener('click', onResultsClick);
     views.details.part('seasons').addEventListener('click', onSeasonPickerClick);
+    views.details.part('seasons').addEventListener('change', (event) => {
+      if (event.target.matches('select')) selectSeason(Number(event.target.value));
+    });
+    document.getElementById('skip-link').addEventListener('click', (event) => {
+      event.preventDefault();
+      focusHeading(Page.current);
+    });
     views.details.part('follow').addEventListener('click', onFollowClick);
     views.details.part('imdb').addEventListener('click', (event) => Program.openImdb(event.currentTarget._imdb));
     // "Add to calendar" needs a program that offers OpenCalendar (no arguments).
@@ -214,7 +225,7 @@ const QuorvelPage = (() => {
 
   const waitForProgram = () => {
     if (Program.ready()) {
-      navigate('myshows');
+      navigate('myshows', { focus: false });
       return;
     }
     bridgeTries += 1;
@@ -240,7 +251,7 @@ const QuorvelPage = (() => {
     ready = true;
     for (const [name, args] of early.splice(0)) Page.queue.receive(name, args);
     if (Program.ready()) {
-      navigate('myshows');
+      navigate('myshows', { focus: false });
     } else {
       showView('myshows');
       setState(Page.views.myshows.state, States.loading('Connecting…'));

@@ -14,6 +14,7 @@ const Page = {
 };
 
 const MAX_SEASONS = 250;
+const MAX_CHIPS = 12;
 const LIST_VIEWS = new Set(['myshows', 'next', 'recent', 'now']);
 
 /* ---------------------------------------------------------------------- states */
@@ -74,6 +75,24 @@ const States = (() => {
 
 const setState = States.set;
 
+/* Says a text through the page's polite live region; the same text twice is said twice. */
+let announceTimer = 0;
+const announce = (text) => {
+  const region = document.getElementById('announcer');
+  region.textContent = '';
+  clearTimeout(announceTimer);
+  announceTimer = setTimeout(() => { region.textContent = text; }, 60);
+};
+
+/* Announces a view's outcome only while the user is looking at that view. */
+const announceFor = (view, text) => {
+  if (Page.current === view) announce(text);
+};
+
+const focusHeading = (name = Page.current) => {
+  Page.views[name]?.section.querySelector('h1')?.focus({ preventScroll: true });
+};
+
 const submit = (request) => Page.queue.submit(request);
 const isPending = (key) => Page.queue.isPending(key);
 
@@ -96,6 +115,7 @@ const listRequest = ({
         list.onShow = onRows;
       }
       if (lists.every((list) => !list.length)) setState(state, States.loading(loading));
+      if (loading) announceFor(view, loading);
       start?.(request);
     },
     row: (name, record) => {
@@ -170,7 +190,14 @@ const myShowsRequest = () => {
       Object.assign(Page.followed, { known: true, ids, count: request.rows });
       view.sub.textContent = request.rows ? Format.plural(request.rows, 'series', 'series') : '';
       setState(view.state, request.rows ? null : States.noSeries());
+      announceFor('myshows', request.rows ? Format.plural(request.rows, 'series', 'series') : 'You follow no series yet');
       refreshFollowButton();
+      // After an unfollow, focus goes to the card that took the place of the one removed.
+      if (Page.focusAfterLoad?.list === Page.lists.myshows) {
+        const { index } = Page.focusAfterLoad;
+        Page.focusAfterLoad = null;
+        if (!Page.lists.myshows.focus(index)) focusHeading('myshows');
+      }
     },
     retry: () => load('myshows')
   });
@@ -192,6 +219,7 @@ const episodesRequest = (kind, method) => {
     },
     finish: (request) => {
       markLoaded(kind);
+      announceFor(kind, request.rows ? Format.plural(request.rows, 'episode', 'episodes') : EMPTY_TEXTS[kind].title);
       if (request.rows) setState(view.state, null);
       else if (Page.followed.known && Page.followed.count === 0) setState(view.state, States.noSeries());
       else setState(view.state, EMPTY_TEXTS[kind]);
@@ -231,6 +259,8 @@ const nowRequest = () => {
     finish: (request) => {
       markLoaded('now');
       showBody();
+      announceFor('now', `${Format.plural(request.episodeRows, 'episode', 'episodes')} aired lately, ` +
+        Format.plural(request.feedRows, 'release', 'releases'));
       if (!request.episodeRows) {
         setState(episodesState, Page.followed.known && Page.followed.count === 0
           ? { kind: 'empty', text: 'You follow no series yet — search for one.' }
@@ -259,8 +289,10 @@ const searchRequest = (text) => {
       if (request.rows) {
         view.sub.textContent = Format.plural(request.rows, 'result', 'results') + (text ? ` for “${text}”` : '');
         setState(view.state, null);
+        announceFor('search', view.sub.textContent);
       } else {
         view.sub.textContent = '';
+        announceFor('search', 'No series found');
         setState(view.state, {
           kind: 'empty', icon: 'search', title: 'No series found',
           text: text ? `Nothing matches “${text}”. Check the spelling or try another name.` : 'Try another name.'
@@ -284,6 +316,7 @@ const seasonRequest = (season) => {
     },
     finish: (request) => {
       setState(seasonState, request.rows ? null : { kind: 'empty', text: `No episodes are listed for season ${season}.` });
+      announceFor('details', request.rows ? `Season ${season}, ${Format.plural(request.rows, 'episode', 'episodes')}` : `No episodes are listed for season ${season}`);
     },
     retry: () => selectSeason(season),
     offlineRetry: null
@@ -325,21 +358,28 @@ const load = (name) => {
   if (request) submit(request);
 };
 
-/* Moves to a view; the list views ask the program for fresh rows each time. */
-const navigate = (name) => {
+/* Moves to a view and focus to its heading (the search box in Search); the list views ask the
+ * program for fresh rows each time. */
+const navigate = (name, { focus = true } = {}) => {
   showView(name);
   if (LIST_VIEWS.has(name)) load(name);
   if (name === 'search') {
     const input = document.getElementById('search-input');
     input.focus();
     input.select();
+  } else if (focus) {
+    focusHeading(name);
   }
 };
 
+/* Back to the view the details were opened from, focus on the row that opened them. */
 const goBack = () => {
   const target = Page.previous || 'myshows';
   showView(target);
   if (LIST_VIEWS.has(target) && (Page.stale.has(target) || !Page.loadedOnce.has(target))) load(target);
+  const opener = Page.opener;
+  Page.opener = null;
+  if (!(opener?.view === target && opener.list.focus(opener.index))) focusHeading(target);
 };
 
 /* ---------------------------------------------------------------------- small things */
@@ -376,6 +416,7 @@ const armOrRun = (button, action) => {
     return;
   }
   button.classList.add('confirm');
+  announce(`Press again to unfollow ${button._name || 'this series'}`);
   clearTimeout(button._disarm);
   button._disarm = setTimeout(() => button.classList.remove('confirm'), 4000);
 };
@@ -418,13 +459,18 @@ const startSearch = (value) => {
 
 /* ---------------------------------------------------------------------- Details */
 
-const openDetails = (id, nameHint) => {
+/* Opens a series; `from` is the row's element that opened it, for the way back. */
+const openDetails = (id, nameHint, from = null) => {
   const number = Format.seriesIdNumber(id);
   if (number === null) {
     toast('This series has no usable id');
     return;
   }
+  const list = from && WindowedList.all.get(from.closest('ul, ol'));
+  if (list) Page.opener = { view: Page.current, list, index: list.indexOf(from) };
+  else if (from) Page.opener = null;
   showView('details');
+  focusHeading('details');
   submit(detailsRequest(number, nameHint));
 };
 
@@ -469,7 +515,7 @@ const detailsRequest = (number, nameHint) => {
 };
 
 const fillDetails = (record) => {
-  const { el } = Dom;
+  const { el, text } = Dom;
   const { part } = Page.views.details;
   const actors = Format.splitPipes(record.actors);
   const genres = Format.splitPipes(record.genre);
@@ -486,18 +532,17 @@ const fillDetails = (record) => {
   const poster = part('poster');
   const fresh = Dom.art('poster', record.artwork, record.name);
   poster.className = fresh.className;
-  poster.textContent = '';
-  if (fresh.firstChild) poster.appendChild(fresh.firstChild);
+  poster.replaceChildren(...fresh.childNodes);
 
   part('name').textContent = record.name || 'Unnamed series';
 
   const meta = part('meta');
   meta.textContent = '';
   const bits = [];
-  if (record.network) bits.push(el('span', '', record.network));
-  if (status) bits.push(el('span', /continuing/i.test(status) ? 'status-live' : '', status));
+  if (record.network) bits.push(text('span', '', record.network));
+  if (status) bits.push(text('span', /continuing/i.test(status) ? 'status-live' : '', status));
   const air = Format.airTextParts(record.airText);
-  if (air) bits.push(el('span', '', air));
+  if (air) bits.push(text('span', '', air));
   bits.forEach((bit, index) => {
     if (index) meta.appendChild(el('span', 'dot', '·'));
     meta.appendChild(bit);
@@ -506,7 +551,7 @@ const fillDetails = (record) => {
 
   const genreList = part('genres');
   genreList.textContent = '';
-  for (const genre of genres) genreList.appendChild(el('li', 'chip', genre));
+  for (const genre of genres) genreList.appendChild(text('li', 'chip', genre));
 
   part('overview').textContent = record.overview || 'No overview yet.';
 
@@ -529,7 +574,18 @@ const buildSeasonPicker = () => {
   picker.textContent = '';
   Page.lists.season.clear();
   setState(part('season-state'), null);
-  for (let season = 1; season <= Page.details.seasons; season += 1) {
+  if (Page.details.seasons > MAX_CHIPS) {
+    // Past a dozen seasons a list box keeps every one in reach.
+    const select = Dom.el('select', 'season-select');
+    select.setAttribute('aria-label', 'Season');
+    for (let season = 1; season <= Page.details.seasons; season += 1) {
+      const option = Dom.el('option', '', 'Season ' + season);
+      option.value = String(season);
+      select.appendChild(option);
+    }
+    picker.appendChild(select);
+  }
+  for (let season = 1; season <= Page.details.seasons && Page.details.seasons <= MAX_CHIPS; season += 1) {
     const chip = Dom.button('season-chip', String(season));
     chip.setAttribute('aria-pressed', 'false');
     chip.setAttribute('aria-label', 'Season ' + season);
@@ -541,11 +597,11 @@ const buildSeasonPicker = () => {
 
 const selectSeason = (season) => {
   const picker = Page.views.details.part('seasons');
-  for (const chip of picker.children) {
-    const on = Number(chip.getAttribute('data-season')) === season;
-    chip.setAttribute('aria-pressed', on ? 'true' : 'false');
-    if (on) chip.scrollIntoView?.({ block: 'nearest', inline: 'nearest' });
+  for (const chip of picker.querySelectorAll('.season-chip')) {
+    chip.setAttribute('aria-pressed', Number(chip.getAttribute('data-season')) === season ? 'true' : 'false');
   }
+  const select = picker.querySelector('select');
+  if (select) select.value = String(season);
   Page.details.season = season;
   submit(seasonRequest(season));
 };
@@ -554,7 +610,9 @@ const refreshFollowButton = () => {
   const button = Page.views.details.part('follow');
   const { id } = Page.details;
   const following = !!id && Page.followed.ids.has(id);
-  button.disabled = Format.seriesIdNumber(id) === null || isPending('follow');
+  // While its request runs the button stays focusable and says it is unavailable.
+  button.disabled = Format.seriesIdNumber(id) === null;
+  button.setAttribute('aria-disabled', isPending('follow') ? 'true' : 'false');
   button.classList.toggle('following', following);
   button.classList.remove('confirm');
   button.textContent = '';
@@ -566,21 +624,22 @@ const refreshFollowButton = () => {
 const onFollowClick = () => {
   const button = Page.views.details.part('follow');
   const { id, name } = Page.details;
-  if (Format.seriesIdNumber(id) === null) return;
+  if (Format.seriesIdNumber(id) === null || button.getAttribute('aria-disabled') === 'true') return;
   if (Page.followed.ids.has(id)) {
     if (!button.classList.contains('confirm')) {
       button.classList.add('confirm');
       button.lastChild.textContent = 'Unfollow?';
+      announce(`Press again to unfollow ${name || 'this series'}`);
       clearTimeout(button._disarm);
       button._disarm = setTimeout(refreshFollowButton, 4000);
       return;
     }
     clearTimeout(button._disarm);
-    button.disabled = true;
+    button.setAttribute('aria-disabled', 'true');
     unfollow(id, name, refreshFollowButton);
     return;
   }
-  button.disabled = true;
+  button.setAttribute('aria-disabled', 'true');
   const later = () => setTimeout(refreshFollowButton, 0);
   // The program follows the series it read last for this view.
   submit({

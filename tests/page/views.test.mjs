@@ -366,8 +366,14 @@ test('an absurd season count is capped, and a season without episodes says so', 
   await page.evaluate(() => { PopulateMyShowsTable('The Big Bang Theory', '80379', 'CBS', '|Comedy|', ''); initFinish(); });
   await page.locator('#view-myshows .card-open').first().click();
   await settle(page);
-  assert.equal(await page.locator('#view-details .season-chip').count(), 250);
+  // Past a dozen seasons the picker is a list box holding every season.
+  assert.equal(await page.locator('#view-details .season-chip').count(), 0);
+  const picker = page.locator('#view-details').getByRole('combobox', { name: 'Season' });
+  assert.equal(await picker.locator('option').count(), 250);
+  assert.equal(await picker.inputValue(), '250');
   assert.deepEqual((await stubCalls(page)).at(-1), ['ShowSeason', 250]);
   assert.match(await page.locator('#view-details [data-role="season-state"]').textContent(), /No episodes are listed for season 250/);
+  await picker.selectOption('1');
+  assert.deepEqual((await stubCalls(page)).at(-1), ['ShowSeason', 1]);
   await context.close();
 });
