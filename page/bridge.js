@@ -134,14 +134,29 @@ class RequestQueue {
     this.busyChanged();
   }
 
+  /* The request is lost when nothing has come for NO_ANSWER_MS. Rows only note the time: a timer
+   * per row would cost more than the row. */
   armTimer() {
-    clearTimeout(this.timer);
-    this.timer = setTimeout(() => {
+    this.lastHeard = performance.now();
+    if (this.timer) return;
+    const check = () => {
+      const quiet = performance.now() - this.lastHeard;
+      if (quiet < RequestQueue.NO_ANSWER_MS) {
+        this.timer = setTimeout(check, RequestQueue.NO_ANSWER_MS - quiet);
+        return;
+      }
+      this.timer = 0;
       const request = this.inFlight;
       this.inFlight = null;
       if (request) RequestQueue.run(request, 'lost');
       this.sendNext();
-    }, RequestQueue.NO_ANSWER_MS);
+    };
+    this.timer = setTimeout(check, RequestQueue.NO_ANSWER_MS);
+  }
+
+  disarmTimer() {
+    clearTimeout(this.timer);
+    this.timer = 0;
   }
 
   static run(request, step, ...values) {
@@ -170,7 +185,7 @@ class RequestQueue {
       const finished = this.inFlight;
       if (!finished) return;
       this.inFlight = null;
-      clearTimeout(this.timer);
+      this.disarmTimer();
       RequestQueue.run(finished, 'finish');
       if (finished.kind === 'now' && finished.episodeRows === 0) this.trailingNoResults = true;
       this.sendNext();

@@ -27,8 +27,20 @@ const Format = (() => {
     return (s ? 'S' + pad2(s) : '') + (e ? 'E' + pad2(e) : '');
   };
 
-  /* Air dates are "year-month-day" texts standing for that local day. */
+  /* Air dates are "year-month-day" texts standing for that local day. Thousands of rows share a
+   * few hundred dates, so each text is read once. */
+  const airDates = new Map();
+
   const parseAirDate = (text) => {
+    const key = str(text);
+    if (airDates.has(key)) return airDates.get(key);
+    if (airDates.size > 20000) airDates.clear();
+    const air = readAirDate(key);
+    airDates.set(key, air);
+    return air;
+  };
+
+  const readAirDate = (text) => {
     const match = /^\s*(\d{1,4})-(\d{1,2})-(\d{1,2})(?!\d)/.exec(str(text));
     if (!match) return null;
     const [year, month, day] = match.slice(1).map(Number);
@@ -71,6 +83,16 @@ const Format = (() => {
     }
   };
 
+  /* Builds the date formats ahead of the first long list (the first one loads locale data). */
+  const warmUp = () => {
+    const now = new Date();
+    for (const year of [now.getFullYear(), now.getFullYear() - 1]) {
+      const air = parseAirDate(`${year}-01-15`);
+      formatDate(air, true);
+      formatDate(air, false);
+    }
+  };
+
   const plural = (count, one, many) => `${count} ${count === 1 ? one : many}`;
 
   /* The program writes the air text as time, one space, weekday; shown as "Thursday 9:00 PM". */
@@ -84,6 +106,6 @@ const Format = (() => {
 
   return Object.freeze({
     str, splitPipes, seriesIdNumber, pad2, episodeCode, parseAirDate, daysFromToday, relativeDays,
-    formatDate, plural, airTextParts
+    formatDate, plural, airTextParts, warmUp
   });
 })();

@@ -150,8 +150,12 @@ class WindowedList {
     }
   }
 
+  static SIGNATURE = Symbol('signature');
+
+  /* Every field of a record in one text, worked out once per record. */
   static signature(record) {
-    return Object.values(record).join('\u0001');
+    record[WindowedList.SIGNATURE] ??= Object.values(record).join('\u0001');
+    return record[WindowedList.SIGNATURE];
   }
 
   get length() {
@@ -301,9 +305,14 @@ class WindowedList {
       nodes.push(node);
     }
     this.range = [from, to];
-    let changed = nodes.length !== this.list.children.length;
-    for (let k = 0; !changed && k < nodes.length; k += 1) changed = this.list.children[k] !== nodes[k];
-    if (changed) this.list.replaceChildren(...nodes);
+    // Kept rows stay where they are (and keep focus); only rows coming into the window are added.
+    const keep = new Set(nodes);
+    for (const node of [...this.list.children]) if (!keep.has(node)) node.remove();
+    let cursor = this.list.firstElementChild;
+    for (const node of nodes) {
+      if (node === cursor) cursor = cursor.nextElementSibling;
+      else this.list.insertBefore(node, cursor);
+    }
     if (this.active < from || this.active >= to) {
       if (!focused) this.active = Math.min(Math.max(this.active, from), Math.max(from, to - 1));
     }

@@ -143,12 +143,13 @@ const listRequest = ({
 
 /* Next soonest first, Recent latest first; rows without a date last; ties keep their order. */
 const byAirDate = (direction) => (records) => {
-  const stamps = new Map(records.map((record) => [record, Format.parseAirDate(record.aired)?.stamp ?? null]));
-  return records.slice().sort((a, b) => {
-    const [x, y] = [stamps.get(a), stamps.get(b)];
-    if (x === null || y === null) return (x === null) - (y === null);
-    return (x - y) * direction;
+  const keys = records.map((record) => {
+    const air = Format.parseAirDate(record.aired);
+    return air ? air.stamp * direction : Infinity;
   });
+  const order = records.map((record, index) => index);
+  order.sort((a, b) => (keys[a] === keys[b] ? a - b : keys[a] < keys[b] ? -1 : 1));
+  return order.map((index) => records[index]);
 };
 
 /* One windowed list per list of the views, kept for the page's life so rows can be reused. */
