@@ -226,3 +226,14 @@ test('following from the details of a search hit, then unfollowing there', async
   assert.equal(await follow.textContent(), 'Follow');
   await context.close();
 });
+
+test('main.html loads exactly the scripts beside it, in order, and nothing inline', async () => {
+  const fs = await import('node:fs');
+  const path = await import('node:path');
+  const { pageDir } = await import('./harness.mjs');
+  const html = fs.readFileSync(path.join(pageDir, 'main.html'), 'utf8');
+  const tags = [...html.matchAll(/<script([^>]*)>([\s\S]*?)<\/script>/g)];
+  assert.deepEqual(tags.map((tag) => /src="([^"]+)"/.exec(tag[1])?.[1]), PAGE_SCRIPTS);
+  assert.ok(tags.every((tag) => tag[2].trim() === ''));
+  assert.deepEqual(fs.readdirSync(pageDir).filter((name) => name.endsWith('.js')).sort(), [...PAGE_SCRIPTS].sort());
+});
