@@ -192,7 +192,9 @@ class WindowedList {
       }
       return true;
     };
-    // While rows arrive, a list that is still the start of the one on screen changes nothing.
+    // While rows arrive, a list that is still the start of the one on screen changes nothing; a
+    // sorted list on screen waits for the whole answer.
+    if (!complete && this.order && this.items.length) return;
     if (!complete && next.length <= this.items.length && !this.order && same(next.length)) return;
     if (next.length === this.items.length && same(next.length)) return;
     this.replace(next);
@@ -317,9 +319,17 @@ class WindowedList {
       if (!focused) this.active = Math.min(Math.max(this.active, from), Math.max(from, to - 1));
     }
     this.updateTabStops();
-    if (focused && document.activeElement !== focused) {
-      if (this.list.contains(focused)) focused.focus({ preventScroll: true });
-      else this.focus(Math.min(Math.max(this.active, from), Math.max(from, to - 1)));
+    // (While focus() moves to a row it takes care of focus itself.)
+    if (focused && !this.focusing && document.activeElement !== focused) {
+      if (this.list.contains(focused)) {
+        focused.focus({ preventScroll: true });
+      } else if (to > from) {
+        // The focused row scrolled out of the window: focus stays in the list, on a row in view.
+        this.active = from + Math.floor((to - from) / 2);
+        this.updateTabStops();
+        const node = this.nodeAt(this.active);
+        (this.target ? node?.querySelector(this.target) : node)?.focus({ preventScroll: true });
+      }
     }
   }
 
@@ -360,6 +370,7 @@ class WindowedList {
       if (top < this.pane.scrollTop) this.pane.scrollTop = top;
       else if (bottom > this.pane.scrollTop + this.pane.clientHeight) this.pane.scrollTop = bottom - this.pane.clientHeight;
       this.draw(false);
+      this.active = i;
     }
     this.updateTabStops();
     const node = this.nodeAt(i);

@@ -175,6 +175,11 @@ test('keyboard: 500 series are one tab stop, End reaches the last, the seasons a
   await page.locator('#view-myshows .card-open').first().focus();
   await page.keyboard.press('ArrowDown');
   assert.ok(/#\d+/.test(await focused(page)));
+  // Scrolled far away by the wheel, the focused card leaves the document; focus stays in the list.
+  await page.evaluate(() => { document.querySelector('#view-myshows .pane').scrollTop = 20000; });
+  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+  assert.equal(await page.evaluate(() => !!document.activeElement.closest('#view-myshows .cards')), true);
+  assert.equal(await page.evaluate(() => document.querySelector('#view-myshows .pane').scrollTop), 20000);
 
   await page.evaluate(() => { PopulateMyShowsTable('Breaking Bad', '81189', 'AMC', '', ''); initFinish(); });
   await page.locator('#view-myshows .card-open').first().click();
