@@ -37,28 +37,31 @@ def build_package():
     # tests have their own run in the suite; no debug symbols package is needed here.
     out = os.path.join(BUILD, "package-test")
     env = dict(os.environ, DEB_BUILD_OPTIONS="nocheck noautodbgsym")
-    built = subprocess.run([os.path.join(g.SOURCE, "scripts", "package"), out], env=env,
-                           capture_output=True, text=True, timeout=1500)
+    built = subprocess.run([os.path.join(g.SOURCE, "scripts", "package"), "--source", out],
+                           env=env, capture_output=True, text=True, timeout=1500)
     failure = "" if built.returncode == 0 else built.stdout[-1500:] + built.stderr[-1500:]
     g.require(built.returncode == 0, f"scripts/package builds the package {failure}")
     debs = glob.glob(os.path.join(out, "quorvel_*.deb"))
-    changes = glob.glob(os.path.join(out, "deb", "quorvel_*.changes"))
-    g.require(len(debs) == 1 and len(changes) == 1, f"one .deb and its .changes {debs} {changes}")
-    return debs[0], changes[0]
+    # The source package's own checks (debian/copyright, debian/rules...) and the binary's.
+    checked = glob.glob(os.path.join(out, "deb", "quorvel_*.dsc")) + glob.glob(
+        os.path.join(out, "deb", "quorvel_*.changes"))
+    g.require(len(debs) == 1 and len(checked) == 2,
+              f"a .deb, a .dsc and a .changes {debs} {checked}")
+    return debs[0], checked
 
 
-def check_lintian(changes):
-    # The package and its build record at lintian's default level, informational tags shown.
+def check_lintian(checked):
+    # At lintian's default level, informational tags shown.
     g.require(shutil.which("lintian"), "lintian is installed (scripts/setup installs it)")
-    result = subprocess.run(["lintian", "--display-info", "--tag-display-limit", "0", changes],
+    result = subprocess.run(["lintian", "--display-info", "--tag-display-limit", "0", *checked],
                             capture_output=True, text=True, timeout=600)
     tags = [line for line in result.stdout.splitlines() if re.match(r"^[EWIPOX]: ", line)]
     for line in tags:
         if line.startswith(("I: ", "P: ", "X: ")):
             g.note("lintian " + line)
     bad = [line for line in tags if line.startswith(("E: ", "W: "))]
-    g.check(not bad and result.returncode == 0, f"lintian reports no error or warning {bad} "
-            f"{result.stderr.strip()[-300:]}")
+    trouble = "" if result.returncode == 0 else result.stderr.strip()[-300:]
+    g.check(not bad and result.returncode == 0, f"lintian reports no error or warning {bad} {trouble}")
 
 
 def readme_variables():
@@ -180,10 +183,10 @@ def run_extracted(d, root, server):
 
 def main():
     with g.Desktop("package") as d:
-        deb, changes = build_package()
+        deb, checked = build_package()
         check_contents(deb)
         check_version(deb)
-        check_lintian(changes)
+        check_lintian(checked)
         root = os.path.join(d.dir, "root")
         subprocess.run(["dpkg-deb", "-x", deb, root], check=True, timeout=60)
         check_manual(root)
