@@ -38,7 +38,7 @@ def build_package():
     out = os.path.join(BUILD, "package-test")
     env = dict(os.environ, DEB_BUILD_OPTIONS="nocheck noautodbgsym")
     built = subprocess.run([os.path.join(g.SOURCE, "scripts", "package"), "--source", out],
-                           env=env, capture_output=True, text=True, timeout=1500)
+                           env=env, capture_output=True, text=True, timeout=480)
     failure = "" if built.returncode == 0 else built.stdout[-1500:] + built.stderr[-1500:]
     g.require(built.returncode == 0, f"scripts/package builds the package {failure}")
     debs = glob.glob(os.path.join(out, "quorvel_*.deb"))
