@@ -9,8 +9,8 @@
 #include <filesystem>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
 #include "schedule/Favorites.h"
 #include "shows/SeriesRecord.h"
 

@@ -13,7 +13,7 @@
 #include "app/Paths.h"
 #include "schedule/Favorites.h"
 #include "schedule/StartupRefresh.h"
-#include "shows/Fetcher.h"
+#include "core/Fetcher.h"
 #include "support/TestServer.h"
 
 namespace quorvel::bench {

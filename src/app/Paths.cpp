@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/Hosts.h"
+#include "core/Hosts.h"
 #include "platform/RegistryStore.h"
-#include "platform/UriLauncher.h"
-#include "platform/XdgDirs.h"
+#include "core/UriLauncher.h"
+#include "core/XdgDirs.h"
 
 namespace quorvel {
 namespace {

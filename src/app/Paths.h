@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Guid.h"
+#include "core/Guid.h"
 
 namespace quorvel {
 

@@ -2,15 +2,15 @@
 
 #include <glib.h>
 
-#include "app/Hosts.h"
+#include "core/Hosts.h"
 #include "app/Paths.h"
-#include "app/ResourcePaths.h"
+#include "platform/ResourcePaths.h"
 #include "catalogue/EmbeddedCatalogue.h"
 #include "schedule/Favorites.h"
 #include "schedule/ShowViews.h"
-#include "shows/CurrentlyPlaying.h"
-#include "shows/DetailsView.h"
-#include "shows/NumericText.h"
+#include "schedule/CurrentlyPlaying.h"
+#include "schedule/DetailsView.h"
+#include "core/NumericText.h"
 #include "shows/SeriesSearch.h"
 
 namespace quorvel {

@@ -6,7 +6,7 @@
 
 #include "bridge/BrowserHost.h"
 #include "bridge/WebPage.h"
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
 #include "shows/SeriesRecord.h"
 
 namespace quorvel {

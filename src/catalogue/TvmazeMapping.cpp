@@ -9,7 +9,7 @@
 #include <cstring>
 #include <memory>
 
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 
 namespace quorvel::catalogue {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-#include "shows/Fetcher.h"
+#include "core/Fetcher.h"
 
 namespace quorvel {
 

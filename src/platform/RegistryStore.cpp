@@ -3,7 +3,7 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
-#include "platform/XdgDirs.h"
+#include "core/XdgDirs.h"
 
 #include <memory>
 

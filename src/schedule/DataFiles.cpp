@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "app/Paths.h"
-#include "shows/NumericText.h"
+#include "core/NumericText.h"
 
 namespace quorvel {
 

@@ -1,7 +1,7 @@
 #include "schedule/EpisodeRows.h"
 
 #include "bridge/WebPage.h"
-#include "schedule/Clock.h"
+#include "core/Clock.h"
 #include "schedule/FollowedSeries.h"
 #include "shows/Artwork.h"
 

@@ -8,11 +8,11 @@
 
 #include "app/Paths.h"
 #include "bridge/WebPage.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
 #include "schedule/DataFiles.h"
-#include "shows/NumericText.h"
-#include "shows/XmlDocument.h"
+#include "core/NumericText.h"
+#include "core/XmlDocument.h"
 
 namespace quorvel {
 namespace {

@@ -1,7 +1,7 @@
 #include "schedule/FollowedSeries.h"
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 

@@ -1,5 +1,5 @@
 #include "bridge/WebPage.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 #include "schedule/EpisodeRows.h"
 #include "schedule/ShowViews.h"
 

@@ -1,12 +1,12 @@
 #include "schedule/StartupRefresh.h"
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/FollowedSeries.h"
-#include "shows/NumericText.h"
+#include "core/NumericText.h"
 #include "shows/SeriesRecord.h"
 
 namespace quorvel {

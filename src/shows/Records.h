@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shows/FieldMap.h"
+#include "core/FieldMap.h"
 
 namespace quorvel {
 

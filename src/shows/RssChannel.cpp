@@ -1,7 +1,7 @@
 #include "shows/RssChannel.h"
 
-#include "app/Hosts.h"
-#include "shows/XmlDocument.h"
+#include "core/Hosts.h"
+#include "core/XmlDocument.h"
 
 namespace quorvel {
 namespace {

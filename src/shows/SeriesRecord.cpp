@@ -1,9 +1,9 @@
 #include "shows/SeriesRecord.h"
 
-#include "app/Hosts.h"
+#include "core/Hosts.h"
 #include "app/Paths.h"
-#include "shows/NumericText.h"
-#include "shows/XmlDocument.h"
+#include "core/NumericText.h"
+#include "core/XmlDocument.h"
 
 namespace quorvel {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "shows/Records.h"
-#include "shows/XmlDocument.h"
+#include "core/XmlDocument.h"
 
 namespace quorvel {
 

@@ -5,10 +5,10 @@
 #include <memory>
 #include <utility>
 
-#include "app/Hosts.h"
+#include "core/Hosts.h"
 #include "bridge/WebPage.h"
 #include "shows/SeriesRecord.h"
-#include "shows/XmlDocument.h"
+#include "core/XmlDocument.h"
 
 namespace quorvel {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "bridge/PageScript.h"
 #include "bridge/WebPage.h"
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
 
 namespace quorvel::test {
 

@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "app/Hosts.h"
+#include "core/Hosts.h"
 #include "app/Paths.h"
 #include "catalogue/EmbeddedCatalogue.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 #include "schedule/Favorites.h"
 #include "schedule/ShowViews.h"
 #include "schedule/StartupRefresh.h"
-#include "shows/DetailsView.h"
+#include "schedule/DetailsView.h"
 #include "shows/SeriesRecord.h"
 #include "shows/SeriesSearch.h"
 #include "support/LegacyAnswer.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/Hosts.h"
+#include "core/Hosts.h"
 #include "app/Paths.h"
 #include "bridge/CMainDlg.h"
 #include "catalogue/EmbeddedCatalogue.h"

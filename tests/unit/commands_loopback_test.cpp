@@ -4,12 +4,12 @@
 #include <memory>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 #include "schedule/Favorites.h"
 #include "schedule/ShowViews.h"
 #include "schedule/StartupRefresh.h"
-#include "shows/CurrentlyPlaying.h"
-#include "shows/DetailsView.h"
+#include "schedule/CurrentlyPlaying.h"
+#include "schedule/DetailsView.h"
 #include "shows/SeriesSearch.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"

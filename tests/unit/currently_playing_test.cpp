@@ -2,8 +2,8 @@
 #include <stdlib.h>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
-#include "shows/CurrentlyPlaying.h"
+#include "core/AirDate.h"
+#include "schedule/CurrentlyPlaying.h"
 #include "shows/RssChannel.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"

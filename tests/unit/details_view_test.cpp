@@ -2,7 +2,7 @@
 #include <stdlib.h>
 
 #include "app/Paths.h"
-#include "shows/DetailsView.h"
+#include "schedule/DetailsView.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
 #include "support/ShowFixtures.h"

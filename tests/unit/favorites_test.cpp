@@ -7,9 +7,9 @@
 #include <set>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 #include "schedule/Favorites.h"
-#include "shows/DetailsView.h"
+#include "schedule/DetailsView.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
 #include "support/ShowFixtures.h"

@@ -8,7 +8,7 @@
 #include "platform/CurlFetcher.h"
 #include "shows/RssChannel.h"
 #include "shows/SeriesRecord.h"
-#include "shows/XmlDocument.h"
+#include "core/XmlDocument.h"
 #include "support/Sandbox.h"
 #include "support/TestServer.h"
 

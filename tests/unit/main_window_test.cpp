@@ -5,7 +5,7 @@
 
 #include <regex>
 
-#include "app/ResourcePaths.h"
+#include "platform/ResourcePaths.h"
 #include "bridge/CMainDlg.h"
 #include "platform/BrowserModule.h"
 #include "support/FakeBrowserHost.h"

@@ -8,7 +8,7 @@
 
 #include "app/Paths.h"
 #include "platform/RegistryStore.h"
-#include "platform/UriLauncher.h"
+#include "core/UriLauncher.h"
 #include "support/Sandbox.h"
 
 namespace quorvel {

@@ -2,7 +2,7 @@
 #include <stdlib.h>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 #include "schedule/ShowViews.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"

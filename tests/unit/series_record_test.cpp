@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "app/Paths.h"
-#include "shows/XmlDocument.h"
+#include "core/XmlDocument.h"
 #include "support/Sandbox.h"
 #include "support/TestServer.h"
 

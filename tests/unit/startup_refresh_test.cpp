@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 #include "schedule/Favorites.h"
 #include "schedule/StartupRefresh.h"
 #include "support/Sandbox.h"

@@ -1,4 +1,4 @@
-#include "shows/XmlDocument.h"
+#include "core/XmlDocument.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "platform/gtk/AyatanaTrayIcon.h"
 
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
 #include "platform/gtk/ProgramIcons.h"
 
 namespace quorvel {

@@ -4,7 +4,7 @@
 
 #include "bridge/WebPage.h"
 #include "platform/BrowserModule.h"
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
 #include "platform/gtk/AyatanaTrayIcon.h"
 #include "platform/gtk/HelloBalloon.h"
 #include "platform/gtk/OkCancelPrompt.h"

@@ -1,4 +1,4 @@
-#include "shows/NumericText.h"
+#include "core/NumericText.h"
 
 #include <cerrno>
 #include <cstdlib>

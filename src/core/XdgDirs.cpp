@@ -1,4 +1,4 @@
-#include "platform/XdgDirs.h"
+#include "core/XdgDirs.h"
 
 #include <pwd.h>
 #include <unistd.h>

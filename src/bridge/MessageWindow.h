@@ -4,7 +4,7 @@
 #include <map>
 #include <memory>
 
-#include "platform/Messages.h"
+#include "bridge/Messages.h"
 
 namespace quorvel {
 

@@ -1,4 +1,4 @@
-#include "shows/Fetcher.h"
+#include "core/Fetcher.h"
 
 #include <utility>
 

@@ -1,8 +1,8 @@
-#include "shows/CurrentlyPlaying.h"
+#include "schedule/CurrentlyPlaying.h"
 
 #include "bridge/WebPage.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
 #include "schedule/FollowedSeries.h"
 #include "shows/Artwork.h"
 #include "shows/RssChannel.h"

@@ -1,11 +1,11 @@
-#include "shows/DetailsView.h"
+#include "schedule/DetailsView.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "bridge/WebPage.h"
 #include "shows/Artwork.h"
-#include "shows/NumericText.h"
+#include "core/NumericText.h"
 
 namespace quorvel {
 namespace {

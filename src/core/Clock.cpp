@@ -1,4 +1,4 @@
-#include "schedule/Clock.h"
+#include "core/Clock.h"
 
 #include <ctime>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "shows/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 #include <dirent.h>
 #include <fcntl.h>

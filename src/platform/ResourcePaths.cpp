@@ -1,4 +1,4 @@
-#include "app/ResourcePaths.h"
+#include "platform/ResourcePaths.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "app/Hosts.h"
+#include "core/Hosts.h"
 
 #include <cstdlib>
 

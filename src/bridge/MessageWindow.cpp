@@ -1,4 +1,4 @@
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
 
 #include <glib.h>
 

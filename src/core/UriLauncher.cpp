@@ -1,4 +1,4 @@
-#include "platform/UriLauncher.h"
+#include "core/UriLauncher.h"
 
 #include <gio/gio.h>
 

@@ -1,4 +1,4 @@
-#include "shows/XmlDocument.h"
+#include "core/XmlDocument.h"
 
 #include <fcntl.h>
 #include <libxml/parser.h>
@@ -17,9 +17,9 @@
 #include <type_traits>
 #include <utility>
 
-#include "shows/AtomicFile.h"
-#include "shows/Fetcher.h"
-#include "shows/XmlHandles.h"
+#include "core/AtomicFile.h"
+#include "core/Fetcher.h"
+#include "core/Handles.h"
 
 namespace quorvel {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/Guid.h"
+#include "core/Guid.h"
 
 #include <sys/random.h>
 

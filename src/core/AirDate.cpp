@@ -1,4 +1,4 @@
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 
 #include <cctype>
 #include <climits>
