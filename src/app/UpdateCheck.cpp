@@ -3,9 +3,9 @@
 #include <array>
 
 #include "BuildConfig.h"
-#include "core/Hosts.h"
-#include "app/Paths.h"
 #include "core/NumericText.h"
+#include "core/Places.h"
+#include "core/UriLauncher.h"
 #include "core/XmlDocument.h"
 
 namespace quorvel {

@@ -2,14 +2,18 @@
 
 #include <utility>
 
-#include "platform/CurlFetcher.h"
-
 namespace quorvel {
 namespace {
 
+// Until the program installs its fetcher, nothing is fetched.
+class NoFetcher : public Fetcher {
+ public:
+  FetchResult Fetch(const std::string&) override { return {false, {}, "no fetcher installed"}; }
+};
+
 Fetcher*& Slot() {
-  static CurlFetcher standard;
-  static Fetcher* current = &standard;
+  static NoFetcher none;
+  static Fetcher* current = &none;
   return current;
 }
 

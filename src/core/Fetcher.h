@@ -18,10 +18,11 @@ class Fetcher {
   virtual FetchResult Fetch(const std::string& url) = 0;
 };
 
-// The fetcher every document load uses: the libcurl one unless a test installed another.
+// The fetcher every document load uses: the one installed last (platform/CurlFetcher in the
+// program); one that fetches nothing until then.
 Fetcher& CurrentFetcher();
 
-// Installs a fetcher for the lifetime of this object (tests).
+// Installs a fetcher for the lifetime of this object.
 class ScopedFetcher {
  public:
   explicit ScopedFetcher(Fetcher& fetcher);

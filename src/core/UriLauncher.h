@@ -4,16 +4,17 @@
 
 namespace quorvel {
 
-// Hands an address to the desktop's default handler.
+// Hands an address to the desktop's default handler (platform/GioUriLauncher in the program).
 class UriLauncher {
  public:
   virtual ~UriLauncher() = default;
   virtual void Launch(const std::string& uri) = 0;
 };
 
-// The desktop launcher (GIO's default handler) unless a test installed another.
+// The installed launcher; one that opens nothing until the program or a test installs another.
 UriLauncher& CurrentUriLauncher();
 
+// Installs a launcher for the lifetime of this object.
 class ScopedUriLauncher {
  public:
   explicit ScopedUriLauncher(UriLauncher& launcher);
@@ -24,5 +25,10 @@ class ScopedUriLauncher {
  private:
   UriLauncher* previous_;
 };
+
+// Opens an address with the installed launcher. Only http, https and mailto reach the desktop;
+// the other recognised schemes are refused; an address without a recognised scheme gets "http://"
+// in front. Empty does nothing.
+void OpenInBrowser(const std::string& address);
 
 }  // namespace quorvel

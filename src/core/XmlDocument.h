@@ -9,11 +9,10 @@
 #include <vector>
 
 #include "core/FieldMap.h"
+#include "core/XmlParser.h"   // kMaxDocumentBytes
+#include "core/XmlScanner.h"  // the streamed reader beside the document
 
 namespace quorvel {
-
-// Documents larger than this, from a file or a server, are not read.
-inline constexpr std::size_t kMaxDocumentBytes = 32u * 1024u * 1024u;
 
 // A node inside an XmlDocument; valid while the document lives. A null node reads as empty.
 using XmlNode = xmlNode*;
@@ -62,13 +61,6 @@ class XmlDocument {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
-
-// For each element the path rootName/elementName selects (XPath names: no prefix, no namespace),
-// in document order, the text ReadChildText(element, childName) gives. Read from the same sources
-// with the same refusals as LoadDocument, but streamed without building the document, which is
-// several times faster. Empty when LoadDocument would give an empty document.
-std::vector<std::string> StreamChildTexts(const std::string& source, const char* rootName,
-                                          const char* elementName, const char* childName);
 
 // The text of the first child element whose name as written (prefix included) is name: all
 // descendant text with leading and trailing white space trimmed, or "".

@@ -9,15 +9,11 @@
 #include "BuildConfig.h"
 
 namespace quorvel {
-namespace {
-
 std::string ExecutableDir() {
   std::error_code error;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::string() : exe.parent_path().string();
 }
-
-}  // namespace
 
 std::string FindDataFile(const std::string& relativePath) {
   std::string candidates[3];

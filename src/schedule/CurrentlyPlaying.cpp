@@ -1,9 +1,9 @@
 #include "schedule/CurrentlyPlaying.h"
 
-#include "bridge/WebPage.h"
 #include "core/AirDate.h"
 #include "core/Clock.h"
 #include "schedule/FollowedSeries.h"
+#include "schedule/PageCalls.h"
 #include "shows/Artwork.h"
 #include "shows/RssChannel.h"
 
@@ -15,7 +15,7 @@ bool AiredInLastThreeDays(int64_t airDate) {
   return now - kThreeDays <= airDate && airDate <= now;
 }
 
-void SendFollowedEpisodeRows(WebPage& page, int32_t& currentRowIndex) {
+void SendFollowedEpisodeRows(PageCalls& page, int32_t& currentRowIndex) {
   ForEachFollowedSeries([&](const SeriesDocument& document) {
     const SeriesInfo& series = document.series();
     ForEachDatedEpisode(document, [&](std::size_t index, int64_t airDate) {
@@ -31,7 +31,7 @@ void SendFollowedEpisodeRows(WebPage& page, int32_t& currentRowIndex) {
   });
 }
 
-void SendFeedItems(WebPage& page) {
+void SendFeedItems(PageCalls& page) {
   RssChannel feed;
   feed.ReadFeed();
   for (auto item = feed.items.rbegin(); item != feed.items.rend(); ++item) {
@@ -41,17 +41,13 @@ void SendFeedItems(WebPage& page) {
 
 }  // namespace
 
-void ShowCurrentlyPlaying(WebPage& page, int32_t& currentRowIndex) {
+void ShowCurrentlyPlaying(PageCalls& page, int32_t& currentRowIndex) {
   currentRowIndex = -1;
-  try {
-    SendFollowedEpisodeRows(page, currentRowIndex);
-    SendFeedItems(page);
-    page.initFinish();
-    // Feed items do not count as rows of the view.
-    if (currentRowIndex == -1) page.NoResults();
-  } catch (...) {
-    // The command ends at once; rows already sent stay on the page.
-  }
+  SendFollowedEpisodeRows(page, currentRowIndex);
+  SendFeedItems(page);
+  page.initFinish();
+  // Feed items do not count as rows of the view.
+  if (currentRowIndex == -1) page.NoResults();
 }
 
 }  // namespace quorvel

@@ -6,13 +6,12 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/Paths.h"
-#include "bridge/WebPage.h"
 #include "core/AirDate.h"
 #include "core/Clock.h"
-#include "schedule/DataFiles.h"
 #include "core/NumericText.h"
 #include "core/XmlDocument.h"
+#include "schedule/DataFiles.h"
+#include "schedule/PageCalls.h"
 
 namespace quorvel {
 namespace {
@@ -102,7 +101,7 @@ bool RemoveFavorite(FavoriteList& list, const std::string& seriesid) {
   return WriteFavorites(list);
 }
 
-void AddToFavsCommand(WebPage& page, const SeriesRecord& detailsRecord) {
+void AddToFavsCommand(PageCalls& page, const SeriesRecord& detailsRecord) {
   // Nothing read by the details view, or a record without a plain id: nothing to follow.
   if (IsSeriesId(detailsRecord.id)) {
     detailsRecord.WriteSeriesFile(GetDataFolder());
@@ -113,7 +112,7 @@ void AddToFavsCommand(WebPage& page, const SeriesRecord& detailsRecord) {
   page.initFinish();
 }
 
-void RemoveShowCommand(WebPage& page, int32_t id) {
+void RemoveShowCommand(PageCalls& page, int32_t id) {
   FavoriteList list;
   ReadFavorites(list, GetFavoritesPath());
   RemoveFavorite(list, IntToText(id));

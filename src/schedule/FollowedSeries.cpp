@@ -1,6 +1,5 @@
 #include "schedule/FollowedSeries.h"
 
-#include "app/Paths.h"
 #include "core/AirDate.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"

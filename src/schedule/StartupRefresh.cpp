@@ -1,12 +1,12 @@
 #include "schedule/StartupRefresh.h"
 
-#include "app/Paths.h"
 #include "core/AirDate.h"
 #include "core/Clock.h"
+#include "core/NoThrow.h"
+#include "core/NumericText.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/FollowedSeries.h"
-#include "core/NumericText.h"
 #include "shows/SeriesRecord.h"
 
 namespace quorvel {
@@ -47,9 +47,10 @@ int CountEpisodesAiredToday(const FavoriteShow& favorite) {
 
 int RefreshFollowedShows() {
   int count = 0;
-  try {
+  // Start-up goes on to the icon with what was counted so far, whatever stopped the walk.
+  RunGuarded([&] {
     const std::string favoritesPath = GetFavoritesPath();
-    if (!FileExists(favoritesPath)) return 0;
+    if (!FileExists(favoritesPath)) return;
     FavoriteList favorites;
     ReadFavorites(favorites, favoritesPath);
     const ScopedAirDateMemo dates;
@@ -57,9 +58,7 @@ int RefreshFollowedShows() {
       if (IsDue(favorite)) Refresh(favorite);
       count += CountEpisodesAiredToday(favorite);
     }
-  } catch (...) {
-    // Start-up goes on to the icon with what was counted so far.
-  }
+  });
   return count;
 }
 

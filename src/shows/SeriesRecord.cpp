@@ -1,12 +1,14 @@
 #include "shows/SeriesRecord.h"
 
-#include "core/Hosts.h"
-#include "app/Paths.h"
+#include "core/NoThrow.h"
 #include "core/NumericText.h"
+#include "core/Places.h"
 #include "core/XmlDocument.h"
 
 namespace quorvel {
 namespace {
+
+constexpr const char* kAccessKey = "9F41B2D07E6A3C15";
 
 // Both readers walk the children once; each field takes the first element of its name.
 void ReadSeriesFields(XmlNode series, SeriesInfo& info) {
@@ -71,12 +73,11 @@ std::optional<XmlDocument> BuildSeriesFile(const SeriesRecord& record) {
 
 SeriesDocument::SeriesDocument(const std::string& source)
     : document_(XmlDocument::LoadDocument(source)) {
-  try {
+  const bool read = RunGuarded([&] {
     ReadSeriesFields(document_.SelectSingleNode("Data/Series"), series_);
     episodes_ = document_.SelectNodes("Data/Episode");
-  } catch (...) {
-    episodes_.clear();  // out of memory: no episodes
-  }
+  });
+  if (!read) episodes_.clear();  // out of memory: no episodes
 }
 
 std::string SeriesDocument::FirstAired(std::size_t i) const {
@@ -94,36 +95,31 @@ std::vector<std::string> ReadEpisodeFirstAired(const std::string& source) {
 bool SeriesRecord::ReadSeriesDocument(const std::string& source) {
   episodes.clear();
   const XmlDocument document = XmlDocument::LoadDocument(source);
-  try {
+  // Out of memory: false, and the episodes read so far stay.
+  return NoThrow(false, [&] {
     ReadSeriesFields(document.SelectSingleNode("Data/Series"), *this);
     const std::vector<XmlNode> nodes = document.SelectNodes("Data/Episode");
     if (nodes.empty()) return false;
     episodes.reserve(nodes.size());
     for (XmlNode node : nodes) episodes.push_back(ReadEpisode(node));
     return true;
-  } catch (...) {
-    return false;  // out of memory: the episodes read so far stay
-  }
+  });
 }
 
 bool SeriesRecord::WriteSeriesFile(const std::string& folder) const {
   // The id names the file; anything but plain digits could name a file elsewhere.
   if (!IsSeriesId(id) || folder.empty()) return false;
-  try {
+  return NoThrow(false, [&] {
     const std::optional<XmlDocument> document = BuildSeriesFile(*this);
     return document && document->Save(folder + id + ".xml");
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 std::string SeriesRecord::SeriesFileText() const {
-  try {
+  return NoThrow(std::string(), [&] {
     const std::optional<XmlDocument> document = BuildSeriesFile(*this);
     return document ? document->Serialize() : std::string();
-  } catch (...) {
-    return {};
-  }
+  });
 }
 
 bool DownloadSeries(const std::string& id, SeriesRecord& record) {
@@ -134,6 +130,10 @@ bool DownloadSeries(const std::string& id, SeriesRecord& record) {
     return false;
   }
   return record.ReadSeriesDocument(GetSeriesRecordUrl(id));
+}
+
+std::string GetSeriesRecordUrl(const std::string& seriesId) {
+  return "http://" + TvdbHost() + "/api/" + kAccessKey + "/series/" + seriesId + "/all/en.xml";
 }
 
 std::string ArtworkUrl(const std::string& relativePath) {

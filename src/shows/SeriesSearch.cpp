@@ -3,12 +3,10 @@
 #include <glib.h>
 
 #include <memory>
-#include <utility>
 
-#include "core/Hosts.h"
-#include "bridge/WebPage.h"
-#include "shows/SeriesRecord.h"
+#include "core/Places.h"
 #include "core/XmlDocument.h"
+#include "shows/SeriesRecord.h"
 
 namespace quorvel {
 namespace {
@@ -46,28 +44,6 @@ bool ParseSearchResults(const std::string& url, std::vector<SearchResult>& resul
   if (nodes.empty()) return false;
   for (XmlNode node : nodes) results.push_back(ReadSearchResult(node));
   return true;
-}
-
-void SearchSeries(WebPage& page, std::string& pendingSearchText) {
-  // Taken at once: a new text the page sends while this search answers is kept for the next run.
-  const std::string text = std::exchange(pendingSearchText, std::string());
-  if (text.empty()) return;
-  try {
-    std::vector<SearchResult> results;
-    ParseSearchResults(GetSearchUrl(text), results);
-    if (results.empty()) {
-      page.NoResults();
-    } else {
-      page.ShowResults();
-      for (const SearchResult& hit : results) {
-        page.PopulateSearchTable(hit.SeriesName, hit.id, ArtworkUrl(hit.banner), hit.Network,
-                                 hit.FirstAired, hit.Overview);
-      }
-    }
-    page.initFinish();
-  } catch (...) {
-    // The search ends silently; the page keeps what it already received.
-  }
 }
 
 }  // namespace quorvel

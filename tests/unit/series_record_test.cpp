@@ -8,6 +8,7 @@
 
 #include "app/Paths.h"
 #include "core/XmlDocument.h"
+#include "schedule/DataFiles.h"
 #include "support/Sandbox.h"
 #include "support/TestServer.h"
 
@@ -237,13 +238,12 @@ TEST_F(SeriesRecordTest, AFailedWriteLeavesThePreviousFileIntact) {
 }
 
 TEST_F(SeriesRecordTest, ArtworkUrlsNeedAPath) {
-  test::ScopedEnv host("QUORVEL_TVDB_HOST", "tvdb.test:8080");
+  SetPlaces([](Places& places) { places.tvdbHost = "tvdb.test:8080"; });
   EXPECT_EQ(ArtworkUrl("posters/1.jpg"), "http://tvdb.test:8080/banners/posters/1.jpg");
   EXPECT_EQ(ArtworkUrl(""), "");
 }
 
 TEST_F(SeriesRecordTest, TheSeriesUrlCarriesTheAccessKeyAndTheId) {
-  test::ScopedEnv host("QUORVEL_TVDB_HOST", "tvdb.test");
   EXPECT_EQ(GetSeriesRecordUrl("73"), "http://tvdb.test/api/9F41B2D07E6A3C15/series/73/all/en.xml");
 }
 

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 
+#include "core/XmlScanner.h"
 #include "shows/Records.h"
 #include "support/Sandbox.h"
 
