@@ -16,14 +16,6 @@
 namespace quorvel {
 namespace {
 
-FavoriteShow ReadFavorite(XmlNode node) {
-  FavoriteShow favorite;
-  favorite.seriesid = ReadChildText(node, "seriesid");
-  favorite.DateAdded = ReadChildText(node, "DateAdded");
-  favorite.PathToDetails = ReadChildText(node, "PathToDetails");
-  return favorite;
-}
-
 // A favourites file the reader can make sense of: well-formed, with the root Data.
 bool IsReadableFavoritesFile(const std::string& path) {
   const XmlDocument document = XmlDocument::LoadDocument(path);
@@ -56,7 +48,7 @@ bool ReadFavorites(FavoriteList& list, const std::string& path) {
   const XmlDocument document = XmlDocument::LoadDocument(path);
   const std::vector<XmlNode> nodes = document.SelectNodes("Data/Series");
   if (nodes.empty()) return false;
-  for (XmlNode node : nodes) list.push_back(ReadFavorite(node));
+  for (XmlNode node : nodes) list.emplace_back().ReadFrom(node);
   return true;
 }
 

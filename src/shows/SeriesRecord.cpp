@@ -10,48 +10,6 @@ namespace {
 
 constexpr const char* kAccessKey = "9F41B2D07E6A3C15";
 
-// Both readers walk the children once; each field takes the first element of its name.
-void ReadSeriesFields(XmlNode series, SeriesInfo& info) {
-  const ChildTextField fields[] = {
-      {"id", &info.id},
-      {"Airs_DayOfWeek", &info.Airs_DayOfWeek},
-      {"Airs_Time", &info.Airs_Time},
-      {"banner", &info.banner},
-      {"fanart", &info.fanart},
-      {"poster", &info.poster},
-      {"Genre", &info.Genre},
-      {"IMDB_ID", &info.IMDB_ID},
-      {"lastupdated", &info.lastupdated},
-      {"Network", &info.Network},
-      {"Overview", &info.Overview},
-      {"Actors", &info.Actors},
-      {"SeriesName", &info.SeriesName},
-      {"Status", &info.Status},
-  };
-  ReadChildTexts(series, fields);
-}
-
-EpisodeInfo ReadEpisode(XmlNode node) {
-  EpisodeInfo episode;
-  const ChildTextField fields[] = {
-      {"id", &episode.id},
-      {"Combined_episodenumber", &episode.Combined_episodenumber},
-      {"Combined_season", &episode.Combined_season},
-      {"EpisodeName", &episode.EpisodeName},
-      {"EpisodeNumber", &episode.EpisodeNumber},
-      {"filename", &episode.filename},
-      {"FirstAired", &episode.FirstAired},
-      {"GuestStars", &episode.GuestStars},
-      {"IMDB_ID", &episode.IMDB_ID},
-      {"lastupdated", &episode.lastupdated},
-      {"Overview", &episode.Overview},
-      {"SeasonNumber", &episode.SeasonNumber},
-      {"absolute_number", &episode.absolute_number},
-  };
-  ReadChildTexts(node, fields);
-  return episode;
-}
-
 std::optional<XmlDocument> BuildSeriesFile(const SeriesRecord& record) {
   std::optional<XmlDocument> document = XmlDocument::NewDataDocument();
   if (!document) return std::nullopt;
@@ -74,7 +32,7 @@ std::optional<XmlDocument> BuildSeriesFile(const SeriesRecord& record) {
 SeriesDocument::SeriesDocument(const std::string& source)
     : document_(XmlDocument::LoadDocument(source)) {
   const bool read = RunGuarded([&] {
-    ReadSeriesFields(document_.SelectSingleNode("Data/Series"), series_);
+    series_.ReadFrom(document_.SelectSingleNode("Data/Series"));
     episodes_ = document_.SelectNodes("Data/Episode");
   });
   if (!read) episodes_.clear();  // out of memory: no episodes
@@ -85,7 +43,9 @@ std::string SeriesDocument::FirstAired(std::size_t i) const {
 }
 
 EpisodeInfo SeriesDocument::Episode(std::size_t i) const {
-  return i < episodes_.size() ? ReadEpisode(episodes_[i]) : EpisodeInfo{};
+  EpisodeInfo episode;
+  if (i < episodes_.size()) episode.ReadFrom(episodes_[i]);
+  return episode;
 }
 
 std::vector<std::string> ReadEpisodeFirstAired(const std::string& source) {
@@ -97,11 +57,11 @@ bool SeriesRecord::ReadSeriesDocument(const std::string& source) {
   const XmlDocument document = XmlDocument::LoadDocument(source);
   // Out of memory: false, and the episodes read so far stay.
   return NoThrow(false, [&] {
-    ReadSeriesFields(document.SelectSingleNode("Data/Series"), *this);
+    ReadFrom(document.SelectSingleNode("Data/Series"));
     const std::vector<XmlNode> nodes = document.SelectNodes("Data/Episode");
     if (nodes.empty()) return false;
     episodes.reserve(nodes.size());
-    for (XmlNode node : nodes) episodes.push_back(ReadEpisode(node));
+    for (XmlNode node : nodes) episodes.emplace_back().ReadFrom(node);
     return true;
   });
 }
