@@ -14,10 +14,9 @@ UpstreamAnswer UpstreamGet(const std::string& url, std::chrono::milliseconds tot
   bounds.totalTimeoutMs = static_cast<long>(std::max<int64_t>(totalTimeout.count(), 1));
   bounds.maxRedirects = limits.maxRedirects;
   bounds.maxBodyBytes = limits.maxBodyBytes;
-  HttpAnswer answer = HttpGet(url, bounds, "Quorvel/2.0 (catalogue)", &cancel);
+  UpstreamAnswer answer = HttpGet(url, bounds, "Quorvel/2.0 (catalogue)", &cancel);
   if (answer.overflowed) answer.error = "answer too large";
-  return {answer.status, std::move(answer.body), std::move(answer.contentType), answer.retryAfter,
-          std::move(answer.error)};
+  return answer;
 }
 
 }  // namespace quorvel::catalogue

@@ -6,11 +6,16 @@
 
 namespace quorvel {
 
-void ForEachFollowedSeries(const std::function<void(const SeriesDocument&)>& visit) {
-  const std::string favoritesPath = GetFavoritesPath();
-  if (!FileExists(favoritesPath)) return;
+FavoriteList ReadFollowedList() {
   FavoriteList favorites;
-  ReadFavorites(favorites, favoritesPath);
+  const std::string favoritesPath = GetFavoritesPath();
+  if (FileExists(favoritesPath)) ReadFavorites(favorites, favoritesPath);
+  return favorites;
+}
+
+void ForEachFollowedSeries(const std::function<void(const SeriesDocument&)>& visit) {
+  const FavoriteList favorites = ReadFollowedList();
+  if (favorites.empty()) return;
   const ScopedAirDateMemo dates;
   for (const FavoriteShow& favorite : favorites) {
     if (!FileExists(favorite.PathToDetails)) continue;

@@ -49,10 +49,7 @@ int RefreshFollowedShows() {
   int count = 0;
   // Start-up goes on to the icon with what was counted so far, whatever stopped the walk.
   RunGuarded([&] {
-    const std::string favoritesPath = GetFavoritesPath();
-    if (!FileExists(favoritesPath)) return;
-    FavoriteList favorites;
-    ReadFavorites(favorites, favoritesPath);
+    const FavoriteList favorites = ReadFollowedList();
     const ScopedAirDateMemo dates;
     for (const FavoriteShow& favorite : favorites) {
       if (IsDue(favorite)) Refresh(favorite);

@@ -55,6 +55,18 @@ const FieldTable<RssItem> kRssItemFields[] = {
     {"title", &RssItem::title},
 };
 
+// Read only, never written.
+const FieldTable<SearchResult> kSearchFields[] = {
+    {"FirstAired", &SearchResult::FirstAired},
+    {"IMDB_ID", &SearchResult::IMDB_ID},
+    {"Network", &SearchResult::Network},
+    {"Overview", &SearchResult::Overview},
+    {"SeriesName", &SearchResult::SeriesName},
+    {"banner", &SearchResult::banner},
+    {"id", &SearchResult::id},
+    {"seriesid", &SearchResult::seriesid},
+};
+
 template <class Record, std::size_t N>
 void ReadTable(XmlNode node, Record& record, const FieldTable<Record> (&table)[N]) {
   std::array<ChildTextField, N> fields;
@@ -87,6 +99,10 @@ void EpisodeInfo::ReadFrom(XmlNode node) {
 
 FieldMap RssItem::fieldMap() const {
   return FieldMap::Bind(*this, kRssItemFields);
+}
+
+void SearchResult::ReadFrom(XmlNode node) {
+  ReadTable(node, *this, kSearchFields);
 }
 
 }  // namespace quorvel

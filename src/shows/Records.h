@@ -76,6 +76,8 @@ struct SearchResult {
   std::string SeriesName;
   std::string FirstAired;
   std::string Network;
+
+  void ReadFrom(XmlNode node);
 };
 
 // One item of the release feed.

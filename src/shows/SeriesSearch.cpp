@@ -19,19 +19,6 @@ std::string EscapeQueryValue(const std::string& text) {
   return escaped ? std::string(escaped.get()) : std::string();
 }
 
-SearchResult ReadSearchResult(XmlNode node) {
-  SearchResult result;
-  result.id = ReadChildText(node, "id");
-  result.seriesid = ReadChildText(node, "seriesid");
-  result.banner = ReadChildText(node, "banner");
-  result.FirstAired = ReadChildText(node, "FirstAired");
-  result.IMDB_ID = ReadChildText(node, "IMDB_ID");
-  result.Network = ReadChildText(node, "Network");
-  result.Overview = ReadChildText(node, "Overview");
-  result.SeriesName = ReadChildText(node, "SeriesName");
-  return result;
-}
-
 }  // namespace
 
 std::string GetSearchUrl(const std::string& searchText) {
@@ -42,7 +29,7 @@ bool ParseSearchResults(const std::string& url, std::vector<SearchResult>& resul
   const XmlDocument document = XmlDocument::LoadDocument(url);
   const std::vector<XmlNode> nodes = document.SelectNodes("Data/Series");
   if (nodes.empty()) return false;
-  for (XmlNode node : nodes) results.push_back(ReadSearchResult(node));
+  for (XmlNode node : nodes) results.emplace_back().ReadFrom(node);
   return true;
 }
 
