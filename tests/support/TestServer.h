@@ -8,6 +8,7 @@
 #include "core/Places.h"
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 

@@ -16,6 +16,7 @@
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
 #include "support/ShowFixtures.h"
+#include "support/LoopbackTest.h"
 #include "support/TestServer.h"
 
 namespace quorvel::test {
@@ -23,24 +24,17 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-class CommandsLoopbackTest : public SandboxedTest {
+class CommandsLoopbackTest : public LoopbackTest {
  protected:
-  static void SetUpTestSuite() { server_ = std::make_unique<TestServer>(); }
-  static void TearDownTestSuite() { server_.reset(); }
-
   void SetUp() override {
-    SandboxedTest::SetUp();
-    ASSERT_TRUE(server_->running());
-    server_->reset();
-    hosts_ = std::make_unique<ScopedRemoteHosts>(*server_);
+    LoopbackTest::SetUp();
     const int64_t midnight = *ParseAirDate(FormatLocalDate(Now()));
     clock_ = std::make_unique<FrozenClock>(midnight + 15 * 3600);
     server_->setToday(FormatLocalDate(Now()));
   }
   void TearDown() override {
     clock_.reset();
-    hosts_.reset();
-    SandboxedTest::TearDown();
+    LoopbackTest::TearDown();
   }
 
   std::vector<PageCall> Take() { return std::exchange(recording.calls, {}); }
@@ -71,14 +65,10 @@ class CommandsLoopbackTest : public SandboxedTest {
     return values;
   }
 
-  static std::unique_ptr<TestServer> server_;
-  std::unique_ptr<ScopedRemoteHosts> hosts_;
   std::unique_ptr<FrozenClock> clock_;
   RecordingPage recording;
   SeriesRecord details;
 };
-
-std::unique_ptr<TestServer> CommandsLoopbackTest::server_;
 
 TEST_F(CommandsLoopbackTest, AmpersandInTheSearchTextStaysInsideTheQueryValue) {
   Search("Law & Order");

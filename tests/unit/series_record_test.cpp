@@ -10,6 +10,7 @@
 #include "core/XmlDocument.h"
 #include "schedule/DataFiles.h"
 #include "support/Sandbox.h"
+#include "support/LoopbackTest.h"
 #include "support/TestServer.h"
 
 namespace quorvel {
@@ -247,25 +248,7 @@ TEST_F(SeriesRecordTest, TheSeriesUrlCarriesTheAccessKeyAndTheId) {
   EXPECT_EQ(GetSeriesRecordUrl("73"), "http://tvdb.test/api/9F41B2D07E6A3C15/series/73/all/en.xml");
 }
 
-class SeriesDownloadTest : public test::SandboxedTest {
- protected:
-  static void SetUpTestSuite() { server_ = std::make_unique<test::TestServer>(); }
-  static void TearDownTestSuite() { server_.reset(); }
-  void SetUp() override {
-    SandboxedTest::SetUp();
-    ASSERT_TRUE(server_->running());
-    ASSERT_TRUE(server_->reset());
-    hosts_ = std::make_unique<test::ScopedRemoteHosts>(*server_);
-  }
-  void TearDown() override {
-    hosts_.reset();
-    SandboxedTest::TearDown();
-  }
-
-  static std::unique_ptr<test::TestServer> server_;
-  std::unique_ptr<test::ScopedRemoteHosts> hosts_;
-};
-std::unique_ptr<test::TestServer> SeriesDownloadTest::server_;
+class SeriesDownloadTest : public test::LoopbackTest {};
 
 TEST_F(SeriesDownloadTest, DownloadsFromTheSeriesUrl) {
   SeriesRecord record;
