@@ -11,7 +11,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "platform/AcceptWatch.h"
+#include "core/AcceptWatch.h"
+#include "core/NoThrow.h"
 
 namespace quorvel::catalogue {
 namespace {
@@ -225,10 +226,10 @@ void CatalogueServer::Serve(std::promise<int>& started) {
   connections.owner = this;
   connections.server = server;
   auto busy = +[](SoupServer*, SoupServerMessage* message, gpointer data) {
-    static_cast<Connections*>(data)->SetDeadline(message, true);
+    NoThrow([&] { static_cast<Connections*>(data)->SetDeadline(message, true); });
   };
   auto idle = +[](SoupServer*, SoupServerMessage* message, gpointer data) {
-    static_cast<Connections*>(data)->SetDeadline(message, false);
+    NoThrow([&] { static_cast<Connections*>(data)->SetDeadline(message, false); });
   };
   g_signal_connect(server, "request-read", G_CALLBACK(busy), &connections);
   g_signal_connect(server, "request-finished", G_CALLBACK(idle), &connections);
@@ -247,7 +248,7 @@ void CatalogueServer::Serve(std::promise<int>& started) {
     g_source_set_callback(
         sweep,
         [](gpointer data) -> gboolean {
-          static_cast<Connections*>(data)->Sweep();
+          NoThrow([&] { static_cast<Connections*>(data)->Sweep(); });
           return G_SOURCE_CONTINUE;
         },
         &connections, nullptr);
@@ -321,11 +322,10 @@ void CatalogueServer::WorkLoop() {
     }
     auto completion = std::make_unique<Completion>();
     completion->message = job->message;
-    try {
-      completion->answer = catalogue_.Answer(job->path, job->rawQuery);
-    } catch (...) {
-      completion->answer = {500, "text/plain; charset=utf-8", "internal error\n"};
-    }
+    // A request that fails inside still gets an answer, and the worker lives on.
+    completion->answer =
+        NoThrow(CatalogueAnswer{500, "text/plain; charset=utf-8", "internal error\n"},
+                [&] { return catalogue_.Answer(job->path, job->rawQuery); });
     // The message belongs to the server thread: answer it there.
     g_main_context_invoke_full(context_, G_PRIORITY_DEFAULT, Complete, completion.release(),
                                DropCompletion);

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/AcceptWatch.h"
+#include "core/AcceptWatch.h"
 
 namespace quorvel {
 namespace {

@@ -8,25 +8,17 @@
 #include <ctime>
 #include <memory>
 
-#include "app/Paths.h"
-#include "bridge/WebPage.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
+#include "core/NumericText.h"
+#include "core/XmlDocument.h"
 #include "schedule/DataFiles.h"
-#include "shows/NumericText.h"
-#include "shows/XmlDocument.h"
+#include "schedule/PageCalls.h"
 
 namespace quorvel {
 namespace {
 
-FavoriteShow ReadFavorite(XmlNode node) {
-  FavoriteShow favorite;
-  favorite.seriesid = ReadChildText(node, "seriesid");
-  favorite.DateAdded = ReadChildText(node, "DateAdded");
-  favorite.PathToDetails = ReadChildText(node, "PathToDetails");
-  return favorite;
-}
-
+// A favourites document the reader can make sense of: well-formed, with the root Data.
 bool IsFavoritesDocument(const XmlDocument& document) {
   const XmlNode root = document.Root();
   return root != nullptr && xmlStrcmp(root->name, BAD_CAST "Data") == 0;
@@ -65,7 +57,7 @@ FavoritesFile LoadFavorites(FavoriteList& list, const std::string& path) {
       break;
   }
   if (!IsFavoritesDocument(document)) return FavoritesFile::NotAList;
-  for (XmlNode node : document.SelectNodes("Data/Series")) list.push_back(ReadFavorite(node));
+  for (XmlNode node : document.SelectNodes("Data/Series")) list.emplace_back().ReadFrom(node);
   return FavoritesFile::List;
 }
 
@@ -146,7 +138,7 @@ bool RemoveFavorite(FavoriteList& list, const std::string& seriesid) {
   return WriteFavorites(list);
 }
 
-void AddToFavsCommand(WebPage& page, const SeriesRecord& detailsRecord) {
+void AddToFavsCommand(PageCalls& page, const SeriesRecord& detailsRecord) {
   // Nothing read by the details view, or a record without a plain id: nothing to follow.
   // A list that could not be read stays as it is, and so does everything else.
   FavoriteList list;
@@ -158,7 +150,7 @@ void AddToFavsCommand(WebPage& page, const SeriesRecord& detailsRecord) {
   page.initFinish();
 }
 
-void RemoveShowCommand(WebPage& page, int32_t id) {
+void RemoveShowCommand(PageCalls& page, int32_t id) {
   FavoriteList list;
   if (LoadFavorites(list, GetFavoritesPath()) != FavoritesFile::Unreadable) {
     RemoveFavorite(list, IntToText(id));

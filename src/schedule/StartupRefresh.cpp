@@ -6,15 +6,15 @@
 #include <mutex>
 #include <set>
 
-#include "app/Paths.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
+#include "core/NoThrow.h"
+#include "core/NumericText.h"
+#include "core/XmlScanner.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/FollowedSeries.h"
-#include "shows/NumericText.h"
 #include "shows/SeriesRecord.h"
-#include "shows/XmlDocument.h"
 
 namespace quorvel {
 namespace {
@@ -83,19 +83,15 @@ int CountEpisodesAiredToday(const FavoriteShow& favorite) {
 
 int RefreshFollowedShows() {
   int count = 0;
-  try {
-    const std::string favoritesPath = GetFavoritesPath();
-    if (!FileExists(favoritesPath)) return 0;
-    FavoriteList favorites;
-    ReadFavorites(favorites, favoritesPath);
+  // Start-up goes on to the icon with what was counted so far, whatever stopped the walk.
+  RunGuarded([&] {
+    const FavoriteList favorites = ReadFollowedList();
     const ScopedAirDateMemo dates;
     for (const FavoriteShow& favorite : favorites) {
       if (IsRefreshDue(favorite)) Refresh(favorite);
       count += CountEpisodesAiredToday(favorite);
     }
-  } catch (...) {
-    // Start-up goes on to the icon with what was counted so far.
-  }
+  });
   return count;
 }
 

@@ -11,10 +11,14 @@
 #include <string>
 #include <vector>
 
+#include <filesystem>
 #include "FuzzSupport.h"
+
 #include "bridge/CMainDlg.h"
-#include "platform/MessageWindow.h"
-#include "platform/UriLauncher.h"
+#include "bridge/MessageWindow.h"
+#include "core/Fetcher.h"
+#include "core/Places.h"
+#include "core/UriLauncher.h"
 #include "support/FakeBrowserHost.h"
 
 namespace {
@@ -55,23 +59,31 @@ class CountingLauncher : public UriLauncher {
   std::string last;
 };
 
-struct World {
-  World() {
-    char pattern[] = "/tmp/quorvel-fuzz-XXXXXX";
-    const std::string root = mkdtemp(pattern) ? pattern : "/tmp";
-    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "HOME"}) {
-      setenv(name, root.c_str(), 1);
-    }
-    setenv("QUORVEL_TVDB_HOST", "tvdb.fuzz", 1);
-    setenv("QUORVEL_FEED_HOST", "feed.fuzz", 1);
-    setenv("QUORVEL_UPDATE_HOST", "update.fuzz", 1);
-    Open();
+// A throwaway data folder and hosts that lead only to the fake network.
+Places FuzzPlaces() {
+  char pattern[] = "/tmp/quorvel-fuzz-XXXXXX";
+  const std::string root = mkdtemp(pattern) ? pattern : "/tmp";
+  for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "HOME"}) {
+    setenv(name, root.c_str(), 1);
   }
+  Places places;
+  places.tvdbHost = "tvdb.fuzz";
+  places.feedHost = "feed.fuzz";
+  places.updateHost = "update.fuzz";
+  places.dataFolder = root + "/Quorvel/";
+  std::error_code ignored;
+  std::filesystem::create_directories(places.dataFolder, ignored);
+  return places;
+}
+
+struct World {
+  World() { Open(); }
   void Open() {
     if (log.events) return;
     window.Send(WM_INITDIALOG, 0, 0);
   }
 
+  ScopedPlaces placesInstalled{FuzzPlaces()};
   WorldFetcher fetcher;
   ScopedFetcher fetcherInstalled{fetcher};
   CountingLauncher launcher;

@@ -12,10 +12,12 @@
 #include <set>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
+#include "schedule/DataFiles.h"
+#include "schedule/DetailsView.h"
 #include "schedule/Favorites.h"
 #include "schedule/ShowViews.h"
-#include "shows/DetailsView.h"
+#include "shows/SeriesRecord.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
 #include "support/ShowFixtures.h"
@@ -30,13 +32,11 @@ class FavoritesTest : public SandboxedTest {
  protected:
   void SetUp() override {
     SandboxedTest::SetUp();
-    setenv("QUORVEL_TVDB_HOST", "tvdb.test", 1);
     clock = std::make_unique<FrozenClock>();
     folder = GetDataFolder();
   }
   void TearDown() override {
     clock.reset();
-    unsetenv("QUORVEL_TVDB_HOST");
     SandboxedTest::TearDown();
   }
 
@@ -63,7 +63,7 @@ class FavoritesTest : public SandboxedTest {
                         .SeriesName = "Series " + id,
                         .episodes = {{.id = "1", .FirstAired = "2012-01-01"}}});
     std::string pending = id;
-    ShowSeriesDetails(recording.page, pending, details);
+    ShowSeriesDetails(recording, pending, details);
   }
   std::vector<std::string> AsideFiles() const {
     std::vector<std::string> names;
@@ -129,22 +129,22 @@ TEST_F(FavoritesTest, FollowingTwiceKeepsOneEntryDatedTodayWithItsPath) {
   WriteFavoritesFile(
       {{.seriesid = "73", .DateAdded = "2001-01-01", .PathToDetails = "/old/73.xml"}});
   ReadDetails("73");
-  AddToFavsCommand(recording.page, details);
-  AddToFavsCommand(recording.page, details);
+  AddToFavsCommand(recording, details);
+  AddToFavsCommand(recording, details);
 
   const FavoriteList stored = Stored();
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0].DateAdded, DaysFromToday(0));
   EXPECT_EQ(stored[0].PathToDetails, "/old/73.xml");
   EXPECT_TRUE(FileExists(folder + "73.xml"));
-  EXPECT_EQ(recording.script.Names(),
+  EXPECT_EQ(recording.Names(),
             (Names{"PopulateDetails", "initFinish", "initFinish", "initFinish"}));
 }
 
 TEST_F(FavoritesTest, FollowingAppendsANewSeriesWithItsFile) {
   WriteFavoritesFile({Entry("5", "2020-02-02")});
   ReadDetails("6");
-  AddToFavsCommand(recording.page, details);
+  AddToFavsCommand(recording, details);
   const FavoriteList stored = Stored();
   ASSERT_EQ(stored.size(), 2u);
   EXPECT_EQ(stored[0].DateAdded, "2020-02-02");
@@ -168,15 +168,15 @@ TEST_F(FavoritesTest, AddingUpdatesTheDateOfEveryDuplicate) {
 }
 
 TEST_F(FavoritesTest, FollowWithoutReadableDetailsFollowsNothing) {
-  AddToFavsCommand(recording.page, details);  // nothing read yet
-  std::string unknown = "404";                // the server does not know it: a failed download
-  ShowSeriesDetails(recording.page, unknown, details);
-  AddToFavsCommand(recording.page, details);
+  AddToFavsCommand(recording, details);  // nothing read yet
+  std::string unknown = "404";           // the server does not know it: a failed download
+  ShowSeriesDetails(recording, unknown, details);
+  AddToFavsCommand(recording, details);
   SeriesRecord odd;
   odd.id = "../evil";
-  AddToFavsCommand(recording.page, odd);
+  AddToFavsCommand(recording, odd);
 
-  EXPECT_EQ(recording.script.Names(),
+  EXPECT_EQ(recording.Names(),
             (Names{"initFinish", "PopulateDetails", "initFinish", "initFinish", "initFinish"}));
   EXPECT_FALSE(FileExists(GetFavoritesPath()));
   EXPECT_FALSE(FileExists(folder + ".xml"));
@@ -188,16 +188,16 @@ TEST_F(FavoritesTest, RemovingDropsEveryEntryAndFileOfThatSeries) {
   WriteFile(folder + "9.xml", "x");
   WriteFavoritesFile(
       {Entry("8", "2000-01-01"), Entry("9", "2000-01-01"), Entry("8", "2000-01-02")});
-  RemoveShowCommand(recording.page, 8);
+  RemoveShowCommand(recording, 8);
   EXPECT_EQ(StoredIds(), Names{"9"});
   EXPECT_FALSE(FileExists(folder + "8.xml"));
   EXPECT_TRUE(FileExists(folder + "9.xml"));
-  EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
+  EXPECT_EQ(recording.Names(), Names{"initFinish"});
 }
 
 TEST_F(FavoritesTest, RemovingASeriesWhoseFileIsAlreadyGoneStillUnfollowsIt) {
   WriteFavoritesFile({Entry("8", "2000-01-01"), Entry("9", "2000-01-01")});
-  RemoveShowCommand(recording.page, 8);
+  RemoveShowCommand(recording, 8);
   EXPECT_EQ(StoredIds(), Names{"9"});
 }
 
@@ -205,7 +205,7 @@ TEST_F(FavoritesTest, RemovingAnUnknownIdRewritesTheSameEntries) {
   WriteFile(GetFavoritesPath(),
             "<Data><Series><seriesid>9</seriesid><Extra/><DateAdded>2000-01-01</DateAdded>"
             "<PathToDetails>/p</PathToDetails></Series></Data>");
-  RemoveShowCommand(recording.page, -9);
+  RemoveShowCommand(recording, -9);
   EXPECT_NE(
       ReadFile(GetFavoritesPath())
           .find("<Series><DateAdded>2000-01-01</DateAdded>\r\n<PathToDetails>/p</PathToDetails>\r\n"
@@ -214,19 +214,19 @@ TEST_F(FavoritesTest, RemovingAnUnknownIdRewritesTheSameEntries) {
 }
 
 TEST_F(FavoritesTest, RemovingWithoutAFileWritesAnEmptyList) {
-  RemoveShowCommand(recording.page, 1);
+  RemoveShowCommand(recording, 1);
   EXPECT_TRUE(FileExists(GetFavoritesPath()));
   EXPECT_TRUE(Stored().empty());
-  EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
+  EXPECT_EQ(recording.Names(), Names{"initFinish"});
 }
 
 TEST_F(FavoritesTest, DeletionFailureLeavesFavoritesUntouched) {
   fs::create_directories(folder + "8.xml/inside");  // cannot be unlinked, even by root
   WriteFavoritesFile({Entry("8", "2000-01-01"), Entry("9", "2000-01-01")});
   const std::string before = ReadFile(GetFavoritesPath());
-  RemoveShowCommand(recording.page, 8);
+  RemoveShowCommand(recording, 8);
   EXPECT_EQ(ReadFile(GetFavoritesPath()), before);
-  EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
+  EXPECT_EQ(recording.Names(), Names{"initFinish"});
 }
 
 TEST_F(FavoritesTest, OnlyPerSeriesFilesInsideTheDataFolderAreDeleted) {
@@ -241,7 +241,7 @@ TEST_F(FavoritesTest, OnlyPerSeriesFilesInsideTheDataFolderAreDeleted) {
     entries.push_back({.seriesid = "12", .DateAdded = "", .PathToDetails = path});
   WriteFavoritesFile(entries);
 
-  RemoveShowCommand(recording.page, 12);
+  RemoveShowCommand(recording, 12);
   EXPECT_TRUE(Stored().empty());
   EXPECT_EQ(ReadFile(outside), "mine");
   EXPECT_EQ(ReadFile(folder + "notes.txt"), "mine");
@@ -254,7 +254,7 @@ TEST_F(FavoritesTest, UnreadableFavoritesAreKeptAsideBeforeAWrite) {
   for (const std::string& bytes : damaged) {
     WriteFile(GetFavoritesPath(), bytes);
     ReadDetails("6");
-    AddToFavsCommand(recording.page, details);
+    AddToFavsCommand(recording, details);
     EXPECT_EQ(StoredIds(), Names{"6"});
     fs::remove(folder + "6.xml");
   }
@@ -276,9 +276,9 @@ TEST_F(FavoritesTest, UnreadableFavoritesAreKeptAsideBeforeAWrite) {
 
 TEST_F(FavoritesTest, ReadableFavoritesAreNeverKeptAside) {
   WriteFavoritesFile({});
-  RemoveShowCommand(recording.page, 1);
+  RemoveShowCommand(recording, 1);
   WriteFavoritesFile({Entry("4", "2000-01-01")});
-  RemoveShowCommand(recording.page, 4);
+  RemoveShowCommand(recording, 4);
   EXPECT_TRUE(AsideFiles().empty());
 }
 
@@ -339,15 +339,15 @@ TEST_F(FavoritesTest, AFileThatCannotBeReadIsLeftAloneAndNothingChanges) {
     WriteFile(folder + "4.xml", "series 4");
     ReadDetails("6");
     for (int command = 0; command < 2; ++command) {
-      recording.script.calls.clear();
+      recording.calls.clear();
       if (c.during) c.during();
       if (command == 0) {
-        RemoveShowCommand(recording.page, 4);
+        RemoveShowCommand(recording, 4);
       } else {
-        AddToFavsCommand(recording.page, details);
+        AddToFavsCommand(recording, details);
       }
       if (c.during) c.during();
-      EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
+      EXPECT_EQ(recording.Names(), Names{"initFinish"});
     }
     EXPECT_TRUE(AsideFiles().empty());
     EXPECT_EQ(fs::status(path).type(), before.type());
@@ -381,31 +381,30 @@ TEST_F(FavoritesTest, AKeptAsideFileIsPutBackWhenTheWriteAfterItFails) {
 TEST_F(FavoritesTest, MyShowsTellsOfAKeptAsideListWhileNoneIsFollowed) {
   WriteFile(GetFavoritesPath(), "not a list");
   ReadDetails("6");
-  RemoveShowCommand(recording.page, 6);  // keeps it aside and writes an empty list
+  RemoveShowCommand(recording, 6);  // keeps it aside and writes an empty list
   const std::vector<std::string> aside = AsideFiles();
   ASSERT_EQ(aside.size(), 1u);
   for (bool missing : {false, true}) {
     SCOPED_TRACE(missing ? "favorites.xml missing" : "favorites.xml without entries");
     if (missing) fs::remove(GetFavoritesPath());
-    recording.script.calls.clear();
-    ShowMyShowsCommand(recording.page);
-    ASSERT_EQ(recording.script.Names(), (Names{"ShowNotice", "initFinish"}));
-    ASSERT_EQ(recording.script.calls[0].args.size(), 1u);
-    EXPECT_NE(recording.script.calls[0].args[0].find(aside[0]), std::string::npos)
-        << recording.script.calls[0].args[0];
+    recording.calls.clear();
+    ShowMyShowsCommand(recording);
+    ASSERT_EQ(recording.Names(), (Names{"ShowNotice", "initFinish"}));
+    ASSERT_EQ(recording.calls[0].args.size(), 1u);
+    EXPECT_NE(recording.calls[0].args[0].find(aside[0]), std::string::npos)
+        << recording.calls[0].args[0];
   }
   // A page without the function only loses the notice.
-  recording.script.missing = {"ShowNotice"};
-  recording.script.calls.clear();
-  ShowMyShowsCommand(recording.page);
-  EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
-  EXPECT_EQ(recording.page.lastError().rfind("JSCall Error:\n", 0), 0u);
+  RecordingWebPage web;
+  web.script.missing = {"ShowNotice"};
+  ShowMyShowsCommand(web.page);
+  EXPECT_EQ(web.script.Names(), Names{"initFinish"});
+  EXPECT_EQ(web.page.lastError().rfind("JSCall Error:\n", 0), 0u);
   // Once something is followed again the list speaks for itself.
-  recording.script.missing.clear();
-  AddToFavsCommand(recording.page, details);
-  recording.script.calls.clear();
-  ShowMyShowsCommand(recording.page);
-  EXPECT_EQ(recording.script.Names(), (Names{"PopulateMyShowsTable", "initFinish"}));
+  AddToFavsCommand(recording, details);
+  recording.calls.clear();
+  ShowMyShowsCommand(recording);
+  EXPECT_EQ(recording.Names(), (Names{"PopulateMyShowsTable", "initFinish"}));
 }
 
 }  // namespace
