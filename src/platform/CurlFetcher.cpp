@@ -41,6 +41,11 @@ std::size_t AppendToBody(char* data, std::size_t size, std::size_t count, void* 
   return bytes;
 }
 
+// Called by libcurl at least once a second, also while nothing arrives.
+int AbortWhenCancelled(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return FetchCancelled() ? 1 : 0;
+}
+
 bool HasFetchableScheme(const std::string& url) {
   return url.starts_with("http://") || url.starts_with("https://");
 }
@@ -78,7 +83,10 @@ FetchResult CurlFetcher::Fetch(const std::string& url) {
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
   curl_easy_setopt(handle, CURLOPT_USERAGENT, "Quorvel/2.0");
+  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, AbortWhenCancelled);
+  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
 
+  if (FetchCancelled()) return Failure("cancelled");
   const CURLcode code = curl_easy_perform(handle);
   if (sink.overflowed) return Failure("body larger than the limit");
   if (code != CURLE_OK) return Failure(errorText[0] ? errorText : curl_easy_strerror(code));

@@ -21,6 +21,7 @@ class FakeTray : public TrayIcon {
   FakeTray(TrayLog& log, MessageWindow& owner) : log_(log) { log_.owner = &owner; }
   void Add(bool red) override { log_.events.push_back(red ? "add red" : "add grey"); }
   void Remove() override { log_.events.push_back("remove"); }
+  void SetRed(bool red) override { log_.events.push_back(red ? "set red" : "set grey"); }
 
  private:
   TrayLog& log_;

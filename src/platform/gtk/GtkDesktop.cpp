@@ -4,11 +4,13 @@
 
 #include "bridge/WebPage.h"
 #include "platform/BrowserModule.h"
+#include "platform/CheckTimers.h"
 #include "platform/MessageWindow.h"
 #include "platform/gtk/AyatanaTrayIcon.h"
 #include "platform/gtk/HelloBalloon.h"
 #include "platform/gtk/OkCancelPrompt.h"
 #include "platform/gtk/ProgramIcons.h"
+#include "platform/gtk/TodayNotification.h"
 
 namespace quorvel {
 namespace {
@@ -36,6 +38,10 @@ Desktop MakeGtkDesktop() {
   desktop.askOkCancel = AskOkCancel;
   desktop.makeBrowserHost = [](BrowserEvents& events) -> std::unique_ptr<BrowserHost> {
     return NewBrowserHost(events, ExternalMethodNames());
+  };
+  desktop.showToday = ShowTodayNotification;
+  desktop.watchWake = [](std::function<void()> onWake) {
+    return std::make_unique<SleepWatch>(std::move(onWake));
   };
   return desktop;
 }
