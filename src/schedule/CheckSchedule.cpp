@@ -52,7 +52,8 @@ std::optional<CheckReason> CheckSchedule::Look(int64_t wallNow, int64_t monotoni
 
 int64_t CheckSchedule::SecondsUntilNext(int64_t wallNow, int64_t monotonicNow) const {
   int64_t seconds = fallbackAt_ - monotonicNow;
-  if (nextMidnight_) seconds = std::min(seconds, *nextMidnight_ - wallNow);
+  // A second past midnight: a series added a week before is then more than a week old.
+  if (nextMidnight_) seconds = std::min(seconds, *nextMidnight_ + 1 - wallNow);
   return std::max<int64_t>(seconds, 1);
 }
 

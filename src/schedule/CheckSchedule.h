@@ -33,8 +33,8 @@ class CheckSchedule {
   // A look at the clocks (each tick, and when a timer set from SecondsUntilNext fires): the
   // reason a check is due now, or empty. Remembers the look, so one jump is reported once.
   std::optional<CheckReason> Look(int64_t wallNow, int64_t monotonicNow);
-  // Monotonic seconds until the next midnight or the fallback, whichever comes first (at
-  // least 1), as seen from this moment.
+  // Monotonic seconds until just after the next midnight or until the fallback, whichever comes
+  // first (at least 1), as seen from this moment.
   int64_t SecondsUntilNext(int64_t wallNow, int64_t monotonicNow) const;
 
   std::optional<int64_t> nextMidnight() const { return nextMidnight_; }

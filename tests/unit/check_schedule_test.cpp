@@ -106,7 +106,7 @@ TEST_F(CheckScheduleTest, ReasonsToCheck) {
       {midnight + 60, 1180, CheckReason::Midnight, "still due until re-armed"},
   };
   CheckSchedule schedule(evening, 1000);
-  EXPECT_EQ(schedule.SecondsUntilNext(evening, 1000), 120);
+  EXPECT_EQ(schedule.SecondsUntilNext(evening, 1000), 121);
   for (const Step& step : steps) {
     EXPECT_EQ(schedule.Look(step.wall, step.monotonic), step.reason) << step.what;
   }
