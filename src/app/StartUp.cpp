@@ -72,7 +72,8 @@ void StartUp::OnCheckFinished(const CheckOutcome& outcome) {
   if (outcome.counted) {
     if (tray_) tray_->SetRed(outcome.count != 0);
     Announce(outcome.today);
-    // The calendar file is written here, after every running check, once its writer exists.
+    // CALENDAR HOOK: once the calendar writer is on main, the one call after every running
+    // check goes here: WriteCalendarFile(GetDataFolder(), Now());
   }
   schedule_->Rearm(Now(), MonotonicSeconds());
   ArmNextLook();
