@@ -46,6 +46,7 @@ RunningChecks::RunningChecks(Post post, Finished finished)
     : post_(std::move(post)), finished_(std::move(finished)) {}
 
 RunningChecks::~RunningChecks() {
+  self_.reset();
   cancelled_ = true;
   {
     std::lock_guard lock(mutex_);
@@ -89,10 +90,10 @@ void RunningChecks::Work(bool refresh) {
         });
       }
       // The count reads what the stores wrote: wait until the UI thread has applied them.
-      post_([this] {
-        std::lock_guard lock(mutex_);
-        storesApplied_ = true;
-        applied_.notify_all();
+      PostToSelf([](RunningChecks& self) {
+        std::lock_guard lock(self.mutex_);
+        self.storesApplied_ = true;
+        self.applied_.notify_all();
       });
       std::unique_lock lock(mutex_);
       applied_.wait(lock, [this] { return storesApplied_ || cancelled_.load(); });
@@ -100,14 +101,24 @@ void RunningChecks::Work(bool refresh) {
     }
     CheckOutcome outcome = CountEpisodesToday();
     if (cancelled_) return;
-    post_([this, outcome, stored]() mutable {
+    PostToSelf([outcome, stored](RunningChecks& self) mutable {
       outcome.stored = *stored;
-      Finish(outcome);
+      self.Finish(outcome);
     });
   } catch (...) {
     // Whatever failed, the check ends; the next one tries again.
-    if (!cancelled_) post_([this] { Finish(CheckOutcome{0, {}, 0, false}); });
+    if (!cancelled_) {
+      PostToSelf([](RunningChecks& self) { self.Finish(CheckOutcome{0, {}, 0, false}); });
+    }
   }
+}
+
+void RunningChecks::PostToSelf(std::function<void(RunningChecks&)> call) {
+  // Posted closures run on the UI thread, where this object also ends: one that arrives after
+  // the end finds no self and does nothing.
+  post_([weak = weakSelf_, call = std::move(call)] {
+    if (const auto self = weak.lock()) call(**self);
+  });
 }
 
 void RunningChecks::Finish(const CheckOutcome& outcome) {

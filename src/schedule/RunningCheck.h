@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -55,9 +56,12 @@ class RunningChecks {
  private:
   void Work(bool refresh);
   void Finish(const CheckOutcome& outcome);
+  void PostToSelf(std::function<void(RunningChecks&)> call);
 
   Post post_;
   Finished finished_;
+  std::shared_ptr<RunningChecks*> self_ = std::make_shared<RunningChecks*>(this);
+  const std::weak_ptr<RunningChecks*> weakSelf_ = self_;  // the worker copies only this
   std::thread worker_;
   std::atomic<bool> cancelled_{false};
   std::mutex mutex_;
