@@ -102,6 +102,11 @@ void StartUp::OpenMainWindow() {
 }
 
 void StartUp::Exit() {
+  // A check under way stops now (within about a second); none starts again, and nothing is
+  // announced while an open main window keeps the program a little longer.
+  sleepWatch_.reset();
+  timers_.reset();
+  checks_.reset();
   if (tray_) tray_->Remove();
   Post(WM_CLOSE, 0, 0);
 }
