@@ -14,9 +14,11 @@ BUILD = os.environ.get("QUORVEL_BUILD_DIR", os.path.join(g.SOURCE, "build"))
 APPLICATIONS = "./usr/share/applications/net.quorvel.Quorvel.desktop"
 AUTOSTART = "./etc/xdg/autostart/net.quorvel.Quorvel.desktop"
 METAINFO = "./usr/share/metainfo/net.quorvel.Quorvel.metainfo.xml"
-SHIPPED = ["./usr/bin/quorvel", "./usr/share/quorvel/page/main.html",
-           "./usr/share/quorvel/page/main.js", "./usr/share/quorvel/page/style.css",
-           APPLICATIONS, AUTOSTART, METAINFO] + [
+# The page's files: main.html loads the five scripts and the style sheet.
+PAGE_FILES = ["main.html", "format.js", "bridge.js", "lists.js", "views.js", "main.js", "style.css",
+              "placeholder.svg"]
+SHIPPED = ["./usr/bin/quorvel", APPLICATIONS, AUTOSTART, METAINFO] + [
+    f"./usr/share/quorvel/page/{name}" for name in PAGE_FILES] + [
     f"./usr/share/icons/hicolor/{size}/apps/{name}.{'svg' if size == 'scalable' else 'png'}"
     for size in ("16x16", "32x32", "48x48", "scalable") for name in ("quorvel", "quorvel-today")]
 RUNTIME = ["libgtk-3-0", "libwebkit2gtk-4.1-0", "libayatana-appindicator3-1", "libnotify4",
