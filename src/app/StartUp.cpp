@@ -5,9 +5,10 @@
 #include "app/Paths.h"
 #include "app/UpdateCheck.h"
 #include "bridge/CMainDlg.h"
+#include "core/Clock.h"
+#include "core/NoThrow.h"
 #include "platform/CheckTimers.h"
 #include "schedule/Announcements.h"
-#include "schedule/Clock.h"
 #include "schedule/StartupRefresh.h"
 
 namespace quorvel {
@@ -26,12 +27,11 @@ StartUp::~StartUp() = default;
 
 LRESULT StartUp::OnInitDialog() {
   int count = 0;
-  try {
+  // Start-up goes on to the icon whatever the network or the files did.
+  RunGuarded([&] {
     count = RefreshFollowedShows();
     CheckForUpdate(desktop_.askOkCancel);
-  } catch (...) {
-    // Start-up goes on to the icon whatever the network or the files did.
-  }
+  });
   if (desktop_.makeTrayIcon) tray_ = desktop_.makeTrayIcon(*this);
   if (tray_) tray_->Add(count != 0);
   if (desktop_.showBalloon) desktop_.showBalloon();

@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "bridge/MessageWindow.h"
 #include "platform/Desktop.h"
-#include "platform/MessageWindow.h"
 #include "schedule/CheckSchedule.h"
 #include "schedule/RunningCheck.h"
 

@@ -1,5 +1,8 @@
 #include "platform/CheckTimers.h"
 
+#include "core/Handles.h"
+#include "core/NoThrow.h"
+
 #include <gio/gio.h>
 
 #include <algorithm>
@@ -31,29 +34,18 @@ void CheckTimers::LookAfter(int64_t seconds) {
 }
 
 gboolean CheckTimers::OnTick(gpointer self) {
-  try {
-    static_cast<CheckTimers*>(self)->onLook_();
-  } catch (...) {
-  }
+  NoThrow([&] { static_cast<CheckTimers*>(self)->onLook_(); });
   return G_SOURCE_CONTINUE;
 }
 
 gboolean CheckTimers::OnOnce(gpointer self) {
   auto* timers = static_cast<CheckTimers*>(self);
   timers->once_ = 0;
-  try {
-    timers->onLook_();
-  } catch (...) {
-  }
+  NoThrow([&] { timers->onLook_(); });
   return G_SOURCE_REMOVE;
 }
 
 namespace {
-
-template <class T>
-struct Unref {
-  void operator()(T* object) const { g_object_unref(object); }
-};
 
 constexpr const char* kLogind = "org.freedesktop.login1";
 
@@ -61,8 +53,8 @@ constexpr const char* kLogind = "org.freedesktop.login1";
 
 struct SleepWatch::State {
   std::function<void()> onWake;
-  std::unique_ptr<GCancellable, Unref<GCancellable>> cancellable{g_cancellable_new()};
-  std::unique_ptr<GDBusConnection, Unref<GDBusConnection>> bus;
+  GObjectPtr<GCancellable> cancellable{g_cancellable_new()};
+  GObjectPtr<GDBusConnection> bus;
   guint subscription = 0;
   bool connecting = true;
   bool abandoned = false;  // the watch went while the connection was on its way
@@ -77,11 +69,10 @@ struct SleepWatch::State {
     gboolean sleeping = TRUE;
     g_variant_get(parameters, "(b)", &sleeping);
     if (sleeping) return;
-    try {
+    NoThrow([&] {
       auto* state = static_cast<State*>(data);
       if (state->onWake) state->onWake();
-    } catch (...) {
-    }
+    });
   }
 
   static void OnConnected(GObject*, GAsyncResult* result, gpointer data) {
@@ -89,8 +80,8 @@ struct SleepWatch::State {
     state->connecting = false;
     GError* error = nullptr;
     GDBusConnection* bus = g_bus_get_finish(result, &error);
+    GObjectPtr<GDBusConnection> owned(bus);
     if (state->abandoned) {
-      if (bus) g_object_unref(bus);
       g_clear_error(&error);
       std::unique_ptr<State> owned(state);
       return;
@@ -99,7 +90,7 @@ struct SleepWatch::State {
       g_clear_error(&error);
       return;
     }
-    state->bus.reset(bus);
+    state->bus = std::move(owned);
     state->subscription = g_dbus_connection_signal_subscribe(
         bus, kLogind, "org.freedesktop.login1.Manager", "PrepareForSleep",
         "/org/freedesktop/login1", nullptr, G_DBUS_SIGNAL_FLAGS_NONE, OnPrepareForSleep, state,

@@ -5,8 +5,8 @@
 #include <set>
 #include <sstream>
 
-#include "schedule/AirDate.h"
-#include "shows/NumericText.h"
+#include "core/AirDate.h"
+#include "core/NumericText.h"
 
 namespace quorvel {
 namespace {

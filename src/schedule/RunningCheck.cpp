@@ -4,14 +4,14 @@
 #include <memory>
 #include <set>
 
-#include "app/Paths.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
+#include "core/Fetcher.h"
+#include "core/NoThrow.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/FollowedSeries.h"
 #include "schedule/StartupRefresh.h"
-#include "shows/Fetcher.h"
 
 namespace quorvel {
 
@@ -71,7 +71,14 @@ bool RunningChecks::Request(bool refresh) {
 }
 
 void RunningChecks::Work(bool refresh) {
-  try {
+  // Whatever fails, the check ends; the next one tries again.
+  if (!RunGuarded([&] { Check(refresh); }) && !cancelled_) {
+    PostToSelf([](RunningChecks& self) { self.Finish(CheckOutcome{0, {}, 0, false}); });
+  }
+}
+
+void RunningChecks::Check(bool refresh) {
+  {
     const ScopedFetchCancel cancel(cancelled_);
     auto stored = std::make_shared<int>(0);
     if (refresh && FileExists(GetFavoritesPath())) {
@@ -105,11 +112,6 @@ void RunningChecks::Work(bool refresh) {
       outcome.stored = *stored;
       self.Finish(outcome);
     });
-  } catch (...) {
-    // Whatever failed, the check ends; the next one tries again.
-    if (!cancelled_) {
-      PostToSelf([](RunningChecks& self) { self.Finish(CheckOutcome{0, {}, 0, false}); });
-    }
   }
 }
 

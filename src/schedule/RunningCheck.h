@@ -55,6 +55,7 @@ class RunningChecks {
 
  private:
   void Work(bool refresh);
+  void Check(bool refresh);
   void Finish(const CheckOutcome& outcome);
   void PostToSelf(std::function<void(RunningChecks&)> call);
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 #include "schedule/Announcements.h"
 #include "support/Sandbox.h"
 

@@ -5,7 +5,7 @@
 
 #include <ctime>
 
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 #include "schedule/CheckSchedule.h"
 #include "support/Sandbox.h"
 

@@ -6,7 +6,7 @@
 
 #include <thread>
 
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
 
 namespace quorvel {
 namespace {

@@ -13,10 +13,11 @@
 #include <thread>
 
 #include "app/Paths.h"
+#include "bridge/MessageWindow.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
 #include "platform/CurlFetcher.h"
-#include "platform/MessageWindow.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/RunningCheck.h"
 #include "support/RecordingPage.h"
@@ -73,14 +74,12 @@ class RunningChecksTest : public SandboxedTest {
  protected:
   void SetUp() override {
     SandboxedTest::SetUp();
-    setenv("QUORVEL_TVDB_HOST", "tvdb.test", 1);
     folder = GetDataFolder();
     now = *ParseAirDate(FormatLocalDate(static_cast<int64_t>(std::time(nullptr)))) + 10 * 3600;
   }
   void TearDown() override {
     // Closures still queued for the window are dropped with it, never run on a gone check.
     checks.reset();
-    unsetenv("QUORVEL_TVDB_HOST");
     SandboxedTest::TearDown();
   }
 
@@ -184,12 +183,12 @@ TEST_F(RunningChecksTest, FollowsAndUnfollowsMadeByThePageDuringACheckAreKept) {
 
   // Meanwhile the page unfollows 2 and follows 5, through the commands themselves.
   RecordingPage page;
-  RemoveShowCommand(page.page, 2);
+  RemoveShowCommand(page, 2);
   SeriesRecord details;
   details.ReadSeriesDocument(FixturePath("tvdb/series/80005.xml"));
   details.id = "5";
-  AddToFavsCommand(page.page, details);
-  EXPECT_EQ(page.script.Names(), (std::vector<std::string>{"initFinish", "initFinish"}));
+  AddToFavsCommand(page, details);
+  EXPECT_EQ(page.Names(), (std::vector<std::string>{"initFinish", "initFinish"}));
 
   fetcher.Open();
   ASSERT_TRUE(Finished(1));

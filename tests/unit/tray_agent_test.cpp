@@ -10,10 +10,11 @@
 #include "app/Paths.h"
 #include "app/StartUp.h"
 #include "bridge/CMainDlg.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
 #include "platform/CheckTimers.h"
 #include "platform/RegistryStore.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "schedule/DataFiles.h"
 #include "support/FakeBrowserHost.h"
 #include "support/Sandbox.h"
 #include "support/ShowFixtures.h"
@@ -39,15 +40,6 @@ class FakeTray : public TrayIcon {
 
 class TrayAgentTest : public test::SandboxedTest {
  protected:
-  void SetUp() override {
-    SandboxedTest::SetUp();
-    setenv("QUORVEL_UPDATE_HOST", "127.0.0.1:9", 1);
-  }
-  void TearDown() override {
-    unsetenv("QUORVEL_UPDATE_HOST");
-    SandboxedTest::TearDown();
-  }
-
   Desktop MakeDesktop() {
     Desktop desktop;
     desktop.makeTrayIcon = [this](MessageWindow& owner) {

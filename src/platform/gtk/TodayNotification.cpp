@@ -1,10 +1,12 @@
 #include "platform/gtk/TodayNotification.h"
 
+#include "core/NoThrow.h"
+
 #include <libnotify/notify.h>
 
 #include <memory>
 
-#include "platform/gtk/GObjectPtr.h"
+#include "core/Handles.h"
 #include "platform/gtk/HelloBalloon.h"
 
 namespace quorvel {
@@ -18,11 +20,10 @@ GObjectPtr<NotifyNotification>& Latest() {
 }
 
 void OnDefaultAction(NotifyNotification* note, char*, gpointer data) {
-  try {
+  NoThrow([&] {
     auto* onOpen = static_cast<std::function<void()>*>(data);
     if (*onOpen) (*onOpen)();
-  } catch (...) {
-  }
+  });
   GError* error = nullptr;
   if (!notify_notification_close(note, &error)) g_clear_error(&error);
 }
@@ -35,10 +36,9 @@ std::string Body(const std::vector<std::string>& lines) {
   std::string body;
   for (const std::string& line : lines) {
     // Servers that take markup would read "&" or "<" in a series name as markup.
-    gchar* escaped = g_markup_escape_text(line.c_str(), -1);
+    const GCharPtr escaped(g_markup_escape_text(line.c_str(), -1));
     if (!body.empty()) body += '\n';
-    body += escaped;
-    g_free(escaped);
+    body += escaped.get();
   }
   return body;
 }
