@@ -1,7 +1,10 @@
 #include "app/StartUp.h"
 
+#include "app/Paths.h"
 #include "app/UpdateCheck.h"
 #include "bridge/CMainDlg.h"
+#include "schedule/CalendarFile.h"
+#include "schedule/Clock.h"
 #include "schedule/StartupRefresh.h"
 
 namespace quorvel {
@@ -22,6 +25,8 @@ LRESULT StartUp::OnInitDialog() {
   int count = 0;
   try {
     count = RefreshFollowedShows();
+    // Also writes the calendar the first time, when there is none yet.
+    WriteCalendarFile(GetDataFolder(), Now());
     CheckForUpdate(desktop_.askOkCancel);
   } catch (...) {
     // Start-up goes on to the icon whatever the network or the files did.

@@ -2,6 +2,7 @@
 
 #include "app/Paths.h"
 #include "platform/MessageWindow.h"
+#include "schedule/CalendarFile.h"
 #include "shows/NumericText.h"
 
 namespace quorvel {
@@ -50,6 +51,8 @@ void WebPage::RegisterMethods() {
     if (args.size() != 1) return;
     if (const auto address = ScriptText(args[0])) OpenInBrowser(*address);
   });
+  // Added after the thirteen, so theirs stay as they were.
+  RegisterMethod("OpenCalendar", [](const std::vector<ScriptValue>&) { OpenCalendar(); });
 }
 
 void WebPage::RecordCallError(const std::string& reason) {

@@ -12,8 +12,8 @@ namespace quorvel {
 class MessageWindow;
 
 // The main window's page: its external object (the thirteen methods, which post or send commands
-// to the target window) and one operation per page function, each a call by name with text
-// arguments. Failures land in lastError() and never stop a command.
+// to the target window, then OpenCalendar) and one operation per page function, each a call by name
+// with text arguments. Failures land in lastError() and never stop a command.
 class WebPage : public JSHandler {
  public:
   explicit WebPage(MessageWindow& target);

@@ -9,6 +9,7 @@
 #include "app/Paths.h"
 #include "bridge/WebPage.h"
 #include "schedule/AirDate.h"
+#include "schedule/CalendarFile.h"
 #include "schedule/Clock.h"
 #include "schedule/DataFiles.h"
 #include "shows/NumericText.h"
@@ -109,6 +110,7 @@ void AddToFavsCommand(WebPage& page, const SeriesRecord& detailsRecord) {
     FavoriteList list;
     ReadFavorites(list, GetFavoritesPath());
     AddFavorite(list, detailsRecord.id);
+    WriteCalendarFile(GetDataFolder(), Now());
   }
   page.initFinish();
 }
@@ -117,6 +119,7 @@ void RemoveShowCommand(WebPage& page, int32_t id) {
   FavoriteList list;
   ReadFavorites(list, GetFavoritesPath());
   RemoveFavorite(list, IntToText(id));
+  WriteCalendarFile(GetDataFolder(), Now());
   page.initFinish();
 }
 
