@@ -80,6 +80,7 @@ std::string OneLine(std::string_view text) {
   for (const gchar* p = valid.c_str(); *p != '\0'; p = g_utf8_next_char(p)) {
     const gunichar c = g_utf8_get_char(p);
     if (c == '\r' || c == '\n') {
+      if (c == '\r' && p[1] == '\n') ++p;
       out += ' ';
     } else if (!IsDroppedControl(c)) {
       out.append(p, g_utf8_next_char(p) - p);
