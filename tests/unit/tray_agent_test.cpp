@@ -3,8 +3,10 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include "app/Paths.h"
 #include "app/StartUp.h"
 #include "bridge/CMainDlg.h"
+#include "schedule/CalendarFile.h"
 #include "support/FakeBrowserHost.h"
 #include "support/Sandbox.h"
 
@@ -72,6 +74,13 @@ TEST_F(TrayAgentTest, StartsGreyWithTheBalloonAndExitEndsWithZero) {
   Later([&] { tray.owner->Send(WM_COMMAND, ID_EXIT, 0); });
   EXPECT_EQ(startUp.RunModal(), 0);
   EXPECT_EQ(tray.events, (std::vector<std::string>{"add grey", "balloon", "remove"}));
+}
+
+TEST_F(TrayAgentTest, StartWritesTheCalendarFile) {
+  StartUp startUp(MakeDesktop());
+  Later([&] { tray.owner->Send(WM_COMMAND, ID_EXIT, 0); });
+  EXPECT_EQ(startUp.RunModal(), 0);
+  EXPECT_EQ(test::ReadFile(CalendarFilePath(GetDataFolder())).rfind("BEGIN:VCALENDAR\r\n", 0), 0u);
 }
 
 TEST_F(TrayAgentTest, MyShowsTwiceOpensOneWindowAndBringsItForward) {
