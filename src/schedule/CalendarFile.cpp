@@ -113,6 +113,11 @@ std::optional<Days> LocalToday(int64_t now) {
   return Days(std::chrono::year(tm.tm_year + 1900) / (tm.tm_mon + 1) / tm.tm_mday);
 }
 
+// At most 30 days before today, or later.
+bool InWindow(const std::optional<Days>& day, const std::optional<Days>& today) {
+  return day && today && *day >= *today - std::chrono::days(kDaysBack);
+}
+
 std::string DateValue(Days day) {
   const std::chrono::year_month_day date(day);
   char text[16];
@@ -196,7 +201,7 @@ class CalendarBuilder {
   void AddEpisode(const SeriesInfo& series, const EpisodeInfo& episode) {
     if (!IsDigits(episode.id) || !today_) return;
     const std::optional<Days> day = AirDay(episode.FirstAired);
-    if (!day || *day < *today_ - std::chrono::days(kDaysBack)) return;
+    if (!InWindow(day, today_)) return;
     const std::string uid = episode.id + "-" + series.id + "@quorvel";
     // A series followed twice, or an episode listed twice, is still one event.
     if (!uids_.insert(uid).second) return;
@@ -223,17 +228,26 @@ class CalendarBuilder {
   std::set<std::string> uids_;
 };
 
-// The series of the favourites file at path, each read from its own file, in the file's order.
-std::vector<SeriesRecord> ReadFollowedSeries(const std::string& favoritesPath) {
+// The series of the favourites file at path, each read from its own file, in the file's order,
+// with only the episodes the calendar shows: most of a long series lies in the past, and only
+// its dates are read.
+std::vector<SeriesRecord> ReadFollowedSeries(const std::string& favoritesPath, int64_t now) {
   std::vector<SeriesRecord> followed;
   if (!FileExists(favoritesPath)) return followed;
+  const std::optional<Days> today = LocalToday(now);
   FavoriteList favorites;
   ReadFavorites(favorites, favoritesPath);
   for (const FavoriteShow& favorite : favorites) {
     if (!FileExists(favorite.PathToDetails)) continue;
-    SeriesRecord series;
     // An unreadable file reads as a series without episodes: it adds nothing.
-    series.ReadSeriesDocument(favorite.PathToDetails);
+    const SeriesDocument document(favorite.PathToDetails);
+    SeriesRecord series;
+    static_cast<SeriesInfo&>(series) = document.series();
+    for (std::size_t i = 0; i < document.EpisodeCount(); ++i) {
+      if (InWindow(AirDay(document.FirstAired(i)), today)) {
+        series.episodes.push_back(document.Episode(i));
+      }
+    }
     followed.push_back(std::move(series));
   }
   return followed;
@@ -305,7 +319,9 @@ bool WriteCalendarFile(const std::string& dataFolder, int64_t now) {
   // Without a data folder the path would be relative to wherever the program runs.
   if (dataFolder.empty()) return false;
   try {
-    const std::string text = CalendarText(ReadFollowedSeries(dataFolder + "favorites.xml"), now);
+    const ScopedAirDateMemo dates;
+    const std::string text =
+        CalendarText(ReadFollowedSeries(dataFolder + "favorites.xml", now), now);
     return ReplaceFileAtomically(CalendarFilePath(dataFolder), text);
   } catch (...) {
     // Out of memory on a huge series file: the previous calendar stays.
