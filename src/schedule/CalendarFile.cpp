@@ -73,20 +73,27 @@ bool IsDroppedControl(gunichar c) {
   return (c < 0x20 && c != '\t') || (c >= 0x7F && c <= 0x9F);
 }
 
-// A name as one line of plain text: valid UTF-8, line breaks as blanks, controls dropped, trimmed.
-std::string OneLine(std::string_view text) {
+// Plain text a calendar may carry: valid UTF-8, each line break (CR LF, CR or LF) as lineBreak,
+// and the controls dropped.
+std::string CleanText(std::string_view text, std::string_view lineBreak) {
   const std::string valid = ValidUtf8(text);
   std::string out;
+  out.reserve(valid.size());
   for (const gchar* p = valid.c_str(); *p != '\0'; p = g_utf8_next_char(p)) {
     const gunichar c = g_utf8_get_char(p);
     if (c == '\r' || c == '\n') {
       if (c == '\r' && p[1] == '\n') ++p;
-      out += ' ';
+      out += lineBreak;
     } else if (!IsDroppedControl(c)) {
       out.append(p, g_utf8_next_char(p) - p);
     }
   }
-  return std::string(Trimmed(out));
+  return out;
+}
+
+// A name as one line of plain text.
+std::string OneLine(std::string_view text) {
+  return std::string(Trimmed(CleanText(text, " ")));
 }
 
 std::string TwoDigits(int value) {
@@ -95,22 +102,19 @@ std::string TwoDigits(int value) {
   return text;
 }
 
-// The local calendar day of an episode's FirstAired, as the views read it.
-std::optional<Days> AirDay(const std::string& firstAired) {
-  if (Trimmed(firstAired).empty()) return std::nullopt;
-  const std::optional<int64_t> midnight = ParseAirDate(firstAired);
-  if (!midnight) return std::nullopt;
-  const std::time_t value = static_cast<std::time_t>(*midnight);
+std::optional<Days> LocalDay(int64_t t) {
+  const std::time_t value = static_cast<std::time_t>(t);
   std::tm tm{};
   if (localtime_r(&value, &tm) == nullptr) return std::nullopt;
   return Days(std::chrono::year(tm.tm_year + 1900) / (tm.tm_mon + 1) / tm.tm_mday);
 }
 
-std::optional<Days> LocalToday(int64_t now) {
-  const std::time_t value = static_cast<std::time_t>(now);
-  std::tm tm{};
-  if (localtime_r(&value, &tm) == nullptr) return std::nullopt;
-  return Days(std::chrono::year(tm.tm_year + 1900) / (tm.tm_mon + 1) / tm.tm_mday);
+// The local calendar day of an episode's FirstAired, as the views read it (2012-02-30 is
+// 1 March).
+std::optional<Days> AirDay(const std::string& firstAired) {
+  if (Trimmed(firstAired).empty()) return std::nullopt;
+  const std::optional<int64_t> midnight = ParseAirDate(firstAired);
+  return midnight ? LocalDay(*midnight) : std::nullopt;
 }
 
 // At most 30 days before today, or later.
@@ -178,7 +182,7 @@ std::size_t UnitLength(std::string_view line, std::size_t at) {
 
 class CalendarBuilder {
  public:
-  explicit CalendarBuilder(int64_t now) : stamp_(UtcStamp(now)), today_(LocalToday(now)) {
+  explicit CalendarBuilder(int64_t now) : stamp_(UtcStamp(now)), today_(LocalDay(now)) {
     Line("BEGIN:VCALENDAR");
     Line("VERSION:2.0");
     Line("PRODID:-//Quorvel//Followed episodes//EN");
@@ -234,7 +238,7 @@ class CalendarBuilder {
 std::vector<SeriesRecord> ReadFollowedSeries(const std::string& favoritesPath, int64_t now) {
   std::vector<SeriesRecord> followed;
   if (!FileExists(favoritesPath)) return followed;
-  const std::optional<Days> today = LocalToday(now);
+  const std::optional<Days> today = LocalDay(now);
   FavoriteList favorites;
   ReadFavorites(favorites, favoritesPath);
   for (const FavoriteShow& favorite : favorites) {
@@ -256,20 +260,15 @@ std::vector<SeriesRecord> ReadFollowedSeries(const std::string& favoritesPath, i
 }  // namespace
 
 std::string EscapeText(std::string_view text, bool keepLineBreaks) {
-  const std::string valid = ValidUtf8(text);
+  const std::string clean = CleanText(text, keepLineBreaks ? "\n" : " ");
   std::string out;
-  out.reserve(valid.size() + valid.size() / 8);
-  for (const gchar* p = valid.c_str(); *p != '\0'; p = g_utf8_next_char(p)) {
-    const gunichar c = g_utf8_get_char(p);
-    if (c == '\r' || c == '\n') {
-      // CR LF, a lone CR and a lone LF are each one line break.
-      if (c == '\r' && p[1] == '\n') ++p;
-      out += keepLineBreaks ? "\\n" : " ";
-    } else if (c == '\\' || c == ';' || c == ',') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (!IsDroppedControl(c)) {
-      out.append(p, g_utf8_next_char(p) - p);
+  out.reserve(clean.size() + clean.size() / 8);
+  for (char c : clean) {
+    if (c == '\n') {
+      out += "\\n";
+    } else {
+      if (c == '\\' || c == ';' || c == ',') out += '\\';
+      out += c;
     }
   }
   return out;
