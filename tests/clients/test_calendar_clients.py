@@ -167,8 +167,8 @@ def check_icalendar(raw, expected, zone):
         check(got.get(uid) == expected[uid],
               f"{zone}: {uid} has the series file's date, summary and description"
               + ("" if got.get(uid) == expected[uid] else f": {got.get(uid)!r:.300}"))
-    check(got.get("502-80010@quorvel", (0, ""))[1] == "Harbour Lights S02E10 \u00b7 Thirty days ago",
-          f"{zone}: summary in the usual form")
+    usual = got.get("502-80010@quorvel", (0, ""))[1]
+    check(usual == "Harbour Lights S02E10 \u00b7 Thirty days ago", f"{zone}: the usual summary")
     urls = {str(e["UID"]): str(e.get("URL", "")) for e in events}
     check(urls.get("504-80010@quorvel") == "https://www.imdb.com/title/tt7654321/"
           and urls.get("503-80010@quorvel") == "https://www.imdb.com/title/tt0944947/"

@@ -91,9 +91,10 @@ def main():
         program = d.start_program()
         g.require(g.wait_until(g.tray_icon, 15), "the tray icon appears")
         written = g.wait_until(lambda: events(calendar), 10)
-        g.check(written == ["UID:809011-80901@quorvel", f"DTSTART;VALUE=DATE:{local_date(1).replace('-', '')}",
+        first, second = (local_date(n).replace("-", "") for n in (1, 3))
+        g.check(written == ["UID:809011-80901@quorvel", f"DTSTART;VALUE=DATE:{first}",
                             "SUMMARY:Harbour Lights S02E10 \u00b7 Coming",
-                            "UID:809021-80902@quorvel", f"DTSTART;VALUE=DATE:{local_date(3).replace('-', '')}",
+                            "UID:809021-80902@quorvel", f"DTSTART;VALUE=DATE:{second}",
                             "SUMMARY:Night\\; Shift\\, Two S02E10 \u00b7 Coming"],
                 f"the start writes the calendar of the followed episodes: {written}")
 
