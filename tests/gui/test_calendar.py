@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """The calendar file with the real program: written at start for the followed series, and
-"Add to calendar" (a page calling window.external.OpenCalendar) writes it again when it is missing
-and hands exactly that file to the desktop's default application for text/calendar, never to the
-browser."""
+"Add to calendar" (a test page's button calling window.external.OpenCalendar, then the bundled
+page's own button on its Next view) writes it again when it is missing and hands exactly that file
+to the desktop's default application for text/calendar, never to the browser."""
 
 import json
 import os
@@ -81,6 +81,31 @@ def events(path):
     return [line for line in text.split("\r\n") if line.startswith(("UID:", "DTSTART", "SUMMARY"))]
 
 
+def bundled_page(d, calendar, opened):
+    """The bundled page: Alt+2 opens the Next view, Tab reaches "Add to calendar", Enter."""
+    d.env.pop("QUORVEL_PAGE_HOST", None)
+    program = d.start_program()
+    g.require(g.wait_until(g.tray_icon, 15), "the tray icon appears again")
+    os.remove(calendar)
+    before = len(opened())
+    d.choose("My Shows")
+    window = g.require(g.wait_until(g.main_windows, 10), "the bundled page's window")[0]
+    time.sleep(3)  # the page loads and finds its program
+    g.key(window, "alt+2")
+    time.sleep(1)
+    g.key(window, "Tab")
+    time.sleep(0.3)
+    g.key(window, "Return")
+    files = g.wait_until(lambda: opened()[before:], 10)
+    g.check(files == [[calendar]],
+            f"the bundled page's Add to calendar hands over the calendar file: {files}")
+    g.check(len(events(calendar)) == 6, "written again, as it was missing")
+    g.key(window, "Escape")
+    g.check(bool(g.wait_until(lambda: not g.main_windows(), 5)), "Escape closes the window")
+    d.choose("Exit")
+    g.check(d.wait_exit(program) == 0, "Exit ends the program with code 0")
+
+
 def main():
     with PageServer(os.path.join(g.HERE, "pages", "calendar.html")) as server, \
             g.Desktop("calendar") as d:
@@ -120,6 +145,7 @@ def main():
         g.check(bool(g.wait_until(lambda: not g.main_windows(), 5)), "Escape closes the window")
         d.choose("Exit")
         g.check(d.wait_exit(program) == 0, "Exit ends the program with code 0")
+        bundled_page(d, calendar, opened)
 
 
 if __name__ == "__main__":
