@@ -10,13 +10,13 @@
 #include <memory>
 
 #include "BenchData.h"
-#include "app/Paths.h"
+#include "bridge/MessageWindow.h"
 #include "bridge/WebPage.h"
-#include "platform/MessageWindow.h"
+#include "core/Clock.h"
 #include "schedule/CalendarFile.h"
-#include "schedule/Clock.h"
+#include "schedule/CurrentlyPlaying.h"
+#include "schedule/DataFiles.h"
 #include "schedule/ShowViews.h"
-#include "shows/CurrentlyPlaying.h"
 
 namespace quorvel::bench {
 namespace {

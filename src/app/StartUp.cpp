@@ -1,10 +1,11 @@
 #include "app/StartUp.h"
 
-#include "app/Paths.h"
 #include "app/UpdateCheck.h"
 #include "bridge/CMainDlg.h"
+#include "core/Clock.h"
+#include "core/NoThrow.h"
 #include "schedule/CalendarFile.h"
-#include "schedule/Clock.h"
+#include "schedule/DataFiles.h"
 #include "schedule/StartupRefresh.h"
 
 namespace quorvel {
@@ -23,14 +24,13 @@ StartUp::~StartUp() = default;
 
 LRESULT StartUp::OnInitDialog() {
   int count = 0;
-  try {
+  // Start-up goes on to the icon whatever the network or the files did.
+  RunGuarded([&] {
     count = RefreshFollowedShows();
     // Also writes the calendar the first time, when there is none yet.
     WriteCalendarFile(GetDataFolder(), Now());
     CheckForUpdate(desktop_.askOkCancel);
-  } catch (...) {
-    // Start-up goes on to the icon whatever the network or the files did.
-  }
+  });
   if (desktop_.makeTrayIcon) tray_ = desktop_.makeTrayIcon(*this);
   if (tray_) tray_->Add(count != 0);
   if (desktop_.showBalloon) desktop_.showBalloon();

@@ -1,44 +1,20 @@
 #include "bridge/CMainDlg.h"
 
-#include <glib.h>
-
-#include "app/Hosts.h"
-#include "app/Paths.h"
-#include "app/ResourcePaths.h"
-#include "catalogue/EmbeddedCatalogue.h"
+#include "core/Guid.h"
+#include "core/NoThrow.h"
+#include "core/NumericText.h"
+#include "core/Places.h"
+#include "core/UriLauncher.h"
+#include "schedule/CurrentlyPlaying.h"
+#include "schedule/DetailsView.h"
 #include "schedule/Favorites.h"
+#include "schedule/SearchView.h"
 #include "schedule/ShowViews.h"
-#include "shows/CurrentlyPlaying.h"
-#include "shows/DetailsView.h"
-#include "shows/NumericText.h"
-#include "shows/SeriesSearch.h"
 
 namespace quorvel {
 
 CMainDlg* g_mainDlgWindow = nullptr;
 bool g_mainDlgOpen = false;
-
-namespace {
-
-// Commands never let an exception out into the main loop.
-template <class F>
-void RunGuarded(F&& command) {
-  try {
-    command();
-  } catch (...) {
-  }
-}
-
-std::string BundledPageUri() {
-  const std::string path = FindDataFile("page/main.html");
-  if (path.empty()) return {};
-  gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-  std::string result = uri ? uri : "";
-  g_free(uri);
-  return result;
-}
-
-}  // namespace
 
 CMainDlg::CMainDlg(BrowserHostFactory hostFactory)
     : hostFactory_(std::move(hostFactory)), page_(*this) {
@@ -52,10 +28,11 @@ CMainDlg::~CMainDlg() {
 }
 
 std::string CMainDlg::PageAddress() {
-  const std::string host = PageHost();
-  const std::string base = host.empty() ? BundledPageUri() : "http://" + host + "/main.html";
-  return base + "?v=" + GetUserId() + "&t=" + NewGuidString() +
-         (catalogue::CatalogueAnswersTvdb() ? "&credit=tvmaze" : "");
+  const Places& places = CurrentPlaces();
+  const std::string base =
+      places.pageHost.empty() ? places.bundledPage : "http://" + places.pageHost + "/main.html";
+  return base + "?v=" + places.userId + "&t=" + NewGuidString() +
+         (places.catalogueCredit ? "&credit=tvmaze" : "");
 }
 
 void CMainDlg::BringToFront() {

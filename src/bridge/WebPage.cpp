@@ -1,9 +1,9 @@
 #include "bridge/WebPage.h"
 
-#include "app/Paths.h"
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
+#include "core/NumericText.h"
+#include "core/UriLauncher.h"
 #include "schedule/CalendarFile.h"
-#include "shows/NumericText.h"
 
 namespace quorvel {
 

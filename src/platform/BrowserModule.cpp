@@ -8,15 +8,10 @@
 #include <system_error>
 
 #include "BuildConfig.h"
+#include "platform/ResourcePaths.h"
 
 namespace quorvel {
 namespace {
-
-std::string ExecutableDir() {
-  std::error_code error;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : exe.parent_path().string();
-}
 
 // Beside the program in the build tree, else where the package installs it relative to the
 // program (the same tree as the page and the icons).

@@ -5,18 +5,18 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <memory>
 #include <optional>
 #include <set>
 
-#include "app/Paths.h"
-#include "platform/UriLauncher.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "core/AirDate.h"
+#include "core/AtomicFile.h"
+#include "core/Clock.h"
+#include "core/Handles.h"
+#include "core/NoThrow.h"
+#include "core/NumericText.h"
+#include "core/UriLauncher.h"
 #include "schedule/DataFiles.h"
-#include "schedule/Favorites.h"
-#include "shows/AtomicFile.h"
-#include "shows/NumericText.h"
+#include "schedule/FollowedSeries.h"
 
 namespace quorvel {
 namespace {
@@ -26,10 +26,6 @@ constexpr int kDaysBack = 30;
 constexpr std::string_view kCrLf = "\r\n";
 
 using Days = std::chrono::sys_days;
-
-struct GFreeDeleter {
-  void operator()(gchar* text) const { g_free(text); }
-};
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -63,7 +59,7 @@ std::string ValidUtf8(std::string_view text) {
   for (char c : text) {
     if (c != '\0') withoutNul.push_back(c);
   }
-  const std::unique_ptr<gchar, GFreeDeleter> valid(
+  const GCharPtr valid(
       g_utf8_make_valid(withoutNul.data(), static_cast<gssize>(withoutNul.size())));
   return valid ? std::string(valid.get()) : std::string();
 }
@@ -237,11 +233,8 @@ class CalendarBuilder {
 // its dates are read.
 std::vector<SeriesRecord> ReadFollowedSeries(const std::string& favoritesPath, int64_t now) {
   std::vector<SeriesRecord> followed;
-  if (!FileExists(favoritesPath)) return followed;
   const std::optional<Days> today = LocalDay(now);
-  FavoriteList favorites;
-  ReadFavorites(favorites, favoritesPath);
-  for (const FavoriteShow& favorite : favorites) {
+  for (const FavoriteShow& favorite : ReadFollowedList(favoritesPath)) {
     if (!FileExists(favorite.PathToDetails)) continue;
     // An unreadable file reads as a series without episodes: it adds nothing.
     const SeriesDocument document(favorite.PathToDetails);
@@ -317,15 +310,14 @@ std::string CalendarText(const std::vector<SeriesRecord>& series, int64_t now) {
 bool WriteCalendarFile(const std::string& dataFolder, int64_t now) {
   // Without a data folder the path would be relative to wherever the program runs.
   if (dataFolder.empty()) return false;
-  try {
+  // Out of memory on a huge series file: the previous calendar stays, and the command or refresh
+  // that asked for it goes on.
+  return NoThrow(false, [&] {
     const ScopedAirDateMemo dates;
     const std::string text =
         CalendarText(ReadFollowedSeries(dataFolder + "favorites.xml", now), now);
     return ReplaceFileAtomically(CalendarFilePath(dataFolder), text);
-  } catch (...) {
-    // Out of memory on a huge series file: the previous calendar stays.
-    return false;
-  }
+  });
 }
 
 bool EnsureCalendarFile(const std::string& dataFolder, int64_t now) {

@@ -21,15 +21,17 @@ std::string CalendarFilePath(const std::string& dataFolder);
 // window of days and the DTSTAMP. A series file that cannot be read leaves out its episodes only;
 // no favourites file gives a calendar without events. The file is replaced atomically, so a
 // failed write leaves the previous one whole. Never throws; false when nothing could be written.
-// Call it after anything that changes the followed series or their files (refreshes, follow,
-// unfollow).
+//
+// The one call to make after anything that changes the followed series or their files: the
+// start-up refresh, follow and unfollow call it, and so does any later refresh, once when it has
+// rewritten the series files: WriteCalendarFile(GetDataFolder(), Now()).
 bool WriteCalendarFile(const std::string& dataFolder, int64_t now);
 
 // Writes the calendar file only when there is none yet.
 bool EnsureCalendarFile(const std::string& dataFolder, int64_t now);
 
-// Writes the calendar file if missing and hands exactly that file to the desktop's default
-// application for text/calendar. What the page's OpenCalendar does.
+// Writes the calendar file if missing and hands exactly that file (in the installed data folder)
+// to the installed launcher's OpenFile for text/calendar. What the page's OpenCalendar does.
 void OpenCalendar();
 
 // The pieces, for tests.

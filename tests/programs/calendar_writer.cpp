@@ -10,13 +10,13 @@
 #include <string>
 
 #include "app/Paths.h"
+#include "core/Clock.h"
 #include "schedule/CalendarFile.h"
-#include "schedule/Clock.h"
 
 int main(int argc, char** argv) {
   using namespace quorvel;
   const int64_t now = argc > 1 ? std::strtoll(argv[1], nullptr, 10) : Now();
-  const std::string folder = GetDataFolder();
+  const std::string folder = DataFolderFromEnvironment();
   if (!WriteCalendarFile(folder, now)) return 1;
   std::printf("%s\n", CalendarFilePath(folder).c_str());
   return 0;

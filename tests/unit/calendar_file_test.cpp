@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Paths.h"
 #include "bridge/WebPage.h"
-#include "platform/UriLauncher.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
+#include "core/UriLauncher.h"
 #include "schedule/CalendarFile.h"
+#include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
@@ -421,18 +421,17 @@ TEST_F(CalendarWriteTest, FollowAndUnfollowRewriteTheCalendar) {
   RecordingPage page;
   SeriesRecord details;
   details.ReadSeriesDocument(StoreSeries(GetDataFolder(), Fixture("61", "601")).PathToDetails);
-  AddToFavsCommand(page.page, details);
+  AddToFavsCommand(page, details);
   EXPECT_EQ(StoredUids(), (std::vector<std::string>{"601-61@quorvel"}));
 
   const FavoriteShow other = StoreSeries(GetDataFolder(), Fixture("62", "602"));
   details.ReadSeriesDocument(other.PathToDetails);
-  AddToFavsCommand(page.page, details);
+  AddToFavsCommand(page, details);
   EXPECT_EQ(StoredUids(), (std::vector<std::string>{"601-61@quorvel", "602-62@quorvel"}));
 
-  RemoveShowCommand(page.page, 61);
+  RemoveShowCommand(page, 61);
   EXPECT_EQ(StoredUids(), (std::vector<std::string>{"602-62@quorvel"}));
-  EXPECT_EQ(page.script.Names(),
-            (std::vector<std::string>{"initFinish", "initFinish", "initFinish"}));
+  EXPECT_EQ(page.Names(), (std::vector<std::string>{"initFinish", "initFinish", "initFinish"}));
 }
 
 class RecordingFileLauncher : public UriLauncher {
@@ -450,7 +449,7 @@ TEST_F(CalendarWriteTest, OpenCalendarWritesAMissingFileAndHandsOnlyItOn) {
   Follow({StoreSeries(GetDataFolder(), Fixture("71", "701"))});
   RecordingFileLauncher launcher;
   ScopedUriLauncher scoped(launcher);
-  RecordingPage page;
+  RecordingWebPage page;
   EXPECT_EQ(page.page.InvokeByName("OpenCalendar", {}), S_OK);
   EXPECT_EQ(StoredUids(), (std::vector<std::string>{"701-71@quorvel"}));
 

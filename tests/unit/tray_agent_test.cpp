@@ -3,10 +3,10 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
-#include "app/Paths.h"
 #include "app/StartUp.h"
 #include "bridge/CMainDlg.h"
 #include "schedule/CalendarFile.h"
+#include "schedule/DataFiles.h"
 #include "support/FakeBrowserHost.h"
 #include "support/Sandbox.h"
 
@@ -30,15 +30,6 @@ class FakeTray : public TrayIcon {
 
 class TrayAgentTest : public test::SandboxedTest {
  protected:
-  void SetUp() override {
-    SandboxedTest::SetUp();
-    setenv("QUORVEL_UPDATE_HOST", "127.0.0.1:9", 1);
-  }
-  void TearDown() override {
-    unsetenv("QUORVEL_UPDATE_HOST");
-    SandboxedTest::TearDown();
-  }
-
   Desktop MakeDesktop() {
     Desktop desktop;
     desktop.makeTrayIcon = [this](MessageWindow& owner) {

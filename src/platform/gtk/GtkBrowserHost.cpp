@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "core/NoThrow.h"
 #include "platform/gtk/JscValues.h"
 #include "platform/gtk/ProgramIcons.h"
 
@@ -58,13 +59,12 @@ void OnBatchDone(GObject* source, GAsyncResult* result, gpointer data) {
   GError* error = nullptr;
   GObjectPtr<JSCValue> value(webkit_web_view_call_async_javascript_function_finish(
       WEBKIT_WEB_VIEW(source), result, &error));
-  try {
+  NoThrow([&] {
     // After Destroy nobody is told anything: the page that made the calls is gone.
     if (!g_cancellable_is_cancelled(batch->cancellable.get())) {
       ReportBatchErrors(*batch, error, value.get());
     }
-  } catch (...) {
-  }
+  });
   g_clear_error(&error);
 }
 
@@ -248,10 +248,7 @@ void GtkBrowserHost::Flush() {
 gboolean GtkBrowserHost::OnFlushIdle(gpointer self) {
   auto* host = static_cast<GtkBrowserHost*>(self);
   host->flushSource_ = 0;
-  try {
-    host->Flush();
-  } catch (...) {
-  }
+  NoThrow([&] { host->Flush(); });
   return G_SOURCE_REMOVE;
 }
 
@@ -260,18 +257,12 @@ gboolean GtkBrowserHost::OnFlushIdle(gpointer self) {
 
 gboolean GtkBrowserHost::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
   if (event->keyval != GDK_KEY_Escape) return FALSE;
-  try {
-    static_cast<GtkBrowserHost*>(self)->events_.OnEscape();
-  } catch (...) {
-  }
+  NoThrow([&] { static_cast<GtkBrowserHost*>(self)->events_.OnEscape(); });
   return TRUE;
 }
 
 gboolean GtkBrowserHost::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
-  try {
-    static_cast<GtkBrowserHost*>(self)->events_.OnCloseRequest();
-  } catch (...) {
-  }
+  NoThrow([&] { static_cast<GtkBrowserHost*>(self)->events_.OnCloseRequest(); });
   return TRUE;
 }
 
@@ -296,10 +287,7 @@ void GtkBrowserHost::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpoint
   if (event == WEBKIT_LOAD_COMMITTED) host->hasDocument_ = true;
   if (event != WEBKIT_LOAD_FINISHED) return;
   host->hasDocument_ = true;
-  try {
-    host->Enqueue({{QueuedPageCall::Kind::HideScrollBars, {}, {}}, nullptr});
-  } catch (...) {
-  }
+  NoThrow([&] { host->Enqueue({{QueuedPageCall::Kind::HideScrollBars, {}, {}}, nullptr}); });
 }
 
 gboolean GtkBrowserHost::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -309,18 +297,13 @@ gboolean GtkBrowserHost::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* de
       WEBKIT_NAVIGATION_POLICY_DECISION(decision));
   const std::string uri = RequestUri(action);
   webkit_policy_decision_ignore(decision);
-  try {
-    static_cast<GtkBrowserHost*>(self)->events_.OnNewWindowRequest(uri);
-  } catch (...) {
-  }
+  NoThrow([&] { static_cast<GtkBrowserHost*>(self)->events_.OnNewWindowRequest(uri); });
   return TRUE;
 }
 
 GtkWidget* GtkBrowserHost::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self) {
-  try {
-    static_cast<GtkBrowserHost*>(self)->events_.OnNewWindowRequest(RequestUri(action));
-  } catch (...) {
-  }
+  NoThrow(
+      [&] { static_cast<GtkBrowserHost*>(self)->events_.OnNewWindowRequest(RequestUri(action)); });
   return nullptr;  // no window opens inside the program
 }
 
@@ -333,12 +316,11 @@ void GtkBrowserHost::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerm
 void GtkBrowserHost::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
                                      gpointer self) {
   auto* host = static_cast<GtkBrowserHost*>(self);
-  try {
+  NoThrow([&] {
     if (auto call = ReadExternalCall(webkit_javascript_result_get_js_value(result), host->token_)) {
       host->events_.OnExternalCall(call->name, call->args);
     }
-  } catch (...) {
-  }
+  });
 }
 
 }  // namespace quorvel

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "bridge/BrowserHost.h"
+#include "core/Handles.h"
 #include "platform/PageScriptText.h"
-#include "platform/gtk/GObjectPtr.h"
 
 namespace quorvel {
 
