@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "bridge/WebPage.h"
 #include "bridge/MessageWindow.h"
+#include "bridge/WebPage.h"
 #include "support/RecordingPage.h"
 
 namespace quorvel {
@@ -66,6 +66,9 @@ TEST_F(ExternalMethodsTest, MethodsInRegistrationOrderWithStableDispIds) {
       "GetDetails",  "ShowSeason", "AddToFavs",  "ShowNextShows",       "ShowRecentShows",
       "ShowMyShows", "RemoveShow", "OpenURL",    "OpenCalendar"};
   EXPECT_EQ(page.MethodNames(), expected);
+  // The browser window defines window.external from the constant: it must name the same methods.
+  EXPECT_EQ(std::vector<std::string>(kExternalMethodNames.begin(), kExternalMethodNames.end()),
+            expected);
   for (std::size_t i = 0; i < expected.size(); ++i) {
     int32_t id = 0;
     EXPECT_EQ(page.GetIDsOfNames(expected[i], &id), S_OK);
