@@ -12,6 +12,7 @@
 #include "core/Clock.h"
 #include "core/NumericText.h"
 #include "core/XmlDocument.h"
+#include "schedule/CalendarFile.h"
 #include "schedule/DataFiles.h"
 #include "schedule/PageCalls.h"
 
@@ -146,6 +147,7 @@ void AddToFavsCommand(PageCalls& page, const SeriesRecord& detailsRecord) {
       LoadFavorites(list, GetFavoritesPath()) != FavoritesFile::Unreadable) {
     detailsRecord.WriteSeriesFile(GetDataFolder());
     AddFavorite(list, detailsRecord.id);
+    WriteCalendarFile(GetDataFolder(), Now());
   }
   page.initFinish();
 }
@@ -154,6 +156,7 @@ void RemoveShowCommand(PageCalls& page, int32_t id) {
   FavoriteList list;
   if (LoadFavorites(list, GetFavoritesPath()) != FavoritesFile::Unreadable) {
     RemoveFavorite(list, IntToText(id));
+    WriteCalendarFile(GetDataFolder(), Now());
   }
   page.initFinish();
 }
