@@ -31,8 +31,7 @@ CheckOutcome CountEpisodesToday() {
   CheckOutcome outcome;
   ForEachFollowedSeries([&](const SeriesDocument& series) {
     ForEachDatedEpisode(series, [&](std::size_t i, int64_t airDate) {
-      const int64_t now = Now();
-      if (airDate < now - kOneDay || airDate > now) return;
+      if (!IsDatedToday(airDate, Now())) return;
       ++outcome.count;
       const EpisodeInfo episode = series.Episode(i);
       outcome.today.push_back({series.series().id, episode.id, series.series().SeriesName,

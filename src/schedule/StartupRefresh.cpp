@@ -73,13 +73,16 @@ int CountEpisodesAiredToday(const FavoriteShow& favorite) {
   int count = 0;
   for (const std::string& firstAired : ReadEpisodeFirstAired(favorite.PathToDetails)) {
     const std::optional<int64_t> airDate = EpisodeAirDate(firstAired);
-    const int64_t now = Now();
-    if (airDate && now - kOneDay <= *airDate && *airDate <= now) ++count;
+    if (airDate && IsDatedToday(*airDate, Now())) ++count;
   }
   return count;
 }
 
 }  // namespace
+
+bool IsDatedToday(int64_t airDate, int64_t now) {
+  return now - kOneDay <= airDate && airDate <= now;
+}
 
 int RefreshFollowedShows() {
   int count = 0;
