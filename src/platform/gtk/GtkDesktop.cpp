@@ -3,7 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "bridge/WebPage.h"
-#include "platform/BrowserModule.h"
+#include "platform/BrowserProcess.h"
 #include "platform/MessageWindow.h"
 #include "platform/gtk/AyatanaTrayIcon.h"
 #include "platform/gtk/HelloBalloon.h"
