@@ -21,20 +21,20 @@ namespace quorvel {
 
 enum class WindowMessageType : uint8_t {
   // agent -> window
-  Open = 1,       // texts: the external method names, in order
-  Navigate,       // texts[0]: the address
-  BeginMoveDrag,  //
-  Present,        //
-  Call,           // id (0: nobody is told of errors), texts[0]: function, texts[1..]: arguments
+  Open = 1,           // texts: the external method names, in order
+  Navigate,           // texts[0]: the address
+  BeginMoveDrag,      //
+  Present,            //
+  Call,               // id (0: nobody is told of errors), texts[0]: function, texts[1..]: arguments
   SetBodyBackground,  // texts[0]: the colour
   // window -> agent
-  External,       // texts[0]: method name, values: the arguments
-  Escape,         //
-  CloseRequest,   //
-  NewWindow,      // texts[0]: the address
-  Document,       // id: 1 when a document takes page calls, 0 when not
-  CallError,      // id, texts[0]: the engine's message
-  Settled,        // id: every call up to this one has run and reported its error, if any
+  External,      // texts[0]: method name, values: the arguments
+  Escape,        //
+  CloseRequest,  //
+  NewWindow,     // texts[0]: the address
+  Document,      // id: 1 when a document takes page calls, 0 when not
+  CallError,     // id, texts[0]: the engine's message
+  Settled,       // id: every call up to this one has run and reported its error, if any
 };
 
 struct WindowMessage {

@@ -2,8 +2,8 @@
 // window is open. It talks to the agent over the socket on descriptor kBrowserChannelFd and ends
 // when the agent closes it (or goes); the window and WebKit's processes end with it.
 
-#include <gtk/gtk.h>
 #include <fcntl.h>
+#include <gtk/gtk.h>
 #include <unistd.h>
 
 #include <cstdio>
