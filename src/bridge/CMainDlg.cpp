@@ -1,6 +1,7 @@
 #include "bridge/CMainDlg.h"
 
 #include <glib.h>
+#include <malloc.h>
 
 #include "app/Hosts.h"
 #include "app/Paths.h"
@@ -27,6 +28,14 @@ void RunGuarded(F&& command) {
     command();
   } catch (...) {
   }
+}
+
+// A view reads every followed series and frees it all again; the agent stays in the tray for
+// days, so the freed pages go back to the system instead of waiting in the heap.
+template <class F>
+void RunCommand(F&& command) {
+  RunGuarded(std::forward<F>(command));
+  malloc_trim(0);
 }
 
 std::string BundledPageUri() {
@@ -79,7 +88,7 @@ void CMainDlg::MapCommands() {
 
   auto command = [this](unsigned message, auto&& body) {
     MapMessage(message, [body = std::forward<decltype(body)>(body)](WPARAM, LPARAM lParam) {
-      RunGuarded([&] { body(static_cast<int32_t>(lParam)); });
+      RunCommand([&] { body(static_cast<int32_t>(lParam)); });
       return LRESULT{0};
     });
   };
