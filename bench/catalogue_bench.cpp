@@ -1,5 +1,5 @@
-// The embedded catalogue: TVmaze JSON of a long show mapped to a legacy series document, and a
-// series document answered over loopback HTTP from the cache.
+// The embedded catalogue: TVmaze JSON of a long show mapped to a legacy series document, the map
+// of updated shows read, and a series document answered over loopback HTTP from the cache.
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
@@ -50,6 +50,22 @@ void MapLongShow(benchmark::State& state) {
 }
 BENCHMARK(MapLongShow)->Arg(100)->Arg(1000)->Arg(6000)->Unit(benchmark::kMillisecond);
 
+// TVmaze's map of updated shows, about as large as a month's (tens of thousands of shows): read
+// once a day and then looked up per cached show.
+void MapUpdates(benchmark::State& state) {
+  std::string json = "{";
+  for (int id = 1; id <= state.range(0); ++id)
+    json +=
+        (id > 1 ? ",\"" : "\"") + std::to_string(id * 3) + "\":" + std::to_string(1700000000 + id);
+  json += "}";
+  state.counters["json_bytes"] = static_cast<double>(json.size());
+  for (auto _ : state) {
+    auto stamps = catalogue::MapShowUpdates(json);
+    benchmark::DoNotOptimize(stamps->Find("300"));
+  }
+}
+BENCHMARK(MapUpdates)->Arg(3000)->Arg(30000)->Unit(benchmark::kMillisecond);
+
 size_t Discard(char*, size_t size, size_t count, void*) {
   return size * count;
 }
@@ -57,7 +73,8 @@ size_t Discard(char*, size_t size, size_t count, void*) {
 void CachedSeriesOverHttp(benchmark::State& state) {
   BenchFolder folder;
   setenv("QUORVEL_TVMAZE_URL", "http://127.0.0.1:9", 1);
-  catalogue::CatalogueCache().Write("shows/1.json", LongShowJson(static_cast<int>(state.range(0))));
+  catalogue::CatalogueCache().Write("series/1.json",
+                                    LongShowJson(static_cast<int>(state.range(0))));
   catalogue::CatalogueServer server;
   if (!server.Start()) {
     state.SkipWithError("the catalogue did not start");

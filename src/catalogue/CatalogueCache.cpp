@@ -3,6 +3,7 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <sys/stat.h>
+#include <utime.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -52,6 +53,13 @@ bool CatalogueCache::Write(const std::string& key, const std::string& bytes) con
   // cut costs only a refetch, so no fsync.
   return g_file_set_contents_full(path.c_str(), bytes.data(), static_cast<gssize>(bytes.size()),
                                   G_FILE_SET_CONTENTS_CONSISTENT, 0600, nullptr);
+}
+
+bool CatalogueCache::MarkCurrentAt(const std::string& key, int64_t when) const {
+  const std::string folder = Folder();
+  if (folder.empty()) return false;
+  struct utimbuf times = {static_cast<time_t>(when), static_cast<time_t>(when)};
+  return g_utime((folder + key).c_str(), &times) == 0;
 }
 
 int CatalogueCache::PruneOlderThan(std::chrono::seconds maxAge) const {

@@ -21,6 +21,8 @@ class CatalogueCache {
   std::optional<Entry> Read(const std::string& key) const;
   // Stores bytes under key; false (and the old entry left) when it cannot.
   bool Write(const std::string& key, const std::string& bytes) const;
+  // Dates a stored entry to when (Unix seconds): the time it is known to be current as of.
+  bool MarkCurrentAt(const std::string& key, int64_t when) const;
 
   // Removes entries stored longer ago than maxAge from the catalogue's own subfolders (the folder
   // is shared with the browser engine's cache, which is left alone). Returns how many went.
@@ -31,7 +33,9 @@ class CatalogueCache {
 };
 
 // The subfolders the catalogue's keys live in.
-inline constexpr const char* kCacheSubfolders[] = {"shows", "search", "images"};
+// "shows" held copies without specials; they are only pruned now.
+inline constexpr const char* kCacheSubfolders[] = {"series", "updates", "search", "images",
+                                                   "shows"};
 
 // A file-name-safe key part for free text (a search): its SHA-256 in hex.
 std::string HashKey(const std::string& text);

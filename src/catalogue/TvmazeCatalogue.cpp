@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -124,17 +125,97 @@ CatalogueAnswer TvmazeCatalogue::Search(const std::string& text) {
 
 CatalogueAnswer TvmazeCatalogue::Series(const std::string& id) {
   if (!IsShowId(id)) return XmlAnswer(404, EmptyAnswerXml());
-  auto outcome = Obtain<SeriesRecord>("shows/" + id + ".json", options_.showTtl,
-                                      options_.apiBase + "/shows/" + id + "?embed=episodes",
-                                      [&id](const std::string& bytes) {
-                                        std::optional<SeriesRecord> record = MapShow(bytes);
-                                        // An answer about another show (a merged id) is not this
-                                        // one's.
-                                        if (record && record->id != id) record.reset();
-                                        return record;
-                                      });
+  Outcome<SeriesRecord> outcome = ObtainSeries(id);
   if (!outcome.value) return XmlAnswer(outcome.failureStatus, EmptyAnswerXml());
   return XmlAnswer(200, SeriesDocumentXml(*outcome.value));
+}
+
+// A show is two calls (the show, then its episodes with specials: the embedded list leaves
+// specials out), kept as one entry so both halves always date from the same fetch.
+TvmazeCatalogue::Outcome<SeriesRecord> TvmazeCatalogue::ObtainSeries(const std::string& id) {
+  const Clock::time_point deadline = Clock::now() + options_.answerBudget;
+  const std::string key = "series/" + id + ".json";
+  auto parse = [&id](const std::string& bytes) {
+    std::optional<SeriesRecord> record = MapShow(bytes);
+    // An answer about another show (a merged id) is not this one's.
+    if (record && record->id != id) record.reset();
+    return record;
+  };
+  std::optional<SeriesRecord> stale;
+  if (std::optional<CatalogueCache::Entry> cached = cache_.Read(key)) {
+    std::optional<SeriesRecord> parsed = parse(cached->bytes);
+    if (parsed && (cached->ageSeconds < options_.showTtl.count() ||
+                   VouchedUnchanged(id, key, *parsed, cached->ageSeconds, deadline)))
+      return {std::move(parsed), 200};
+    stale = std::move(parsed);
+  }
+  long status = 0;
+  const std::string show = options_.apiBase + "/shows/" + id;
+  if (std::optional<std::string> fetched = FetchUpstream(show, deadline, stale.has_value(), status))
+    if (std::optional<std::string> episodes =
+            FetchUpstream(show + "/episodes?specials=1", deadline, stale.has_value(), status))
+      if (std::optional<std::string> entry = ShowWithEpisodes(*fetched, *episodes))
+        if (std::optional<SeriesRecord> parsed = parse(*entry)) {
+          cache_.Write(key, *entry);
+          return {std::move(parsed), 200};
+        }
+  // Copies from before specials were fetched still stand in for TVmaze when it is away.
+  if (!stale)
+    if (std::optional<CatalogueCache::Entry> older = cache_.Read("shows/" + id + ".json"))
+      stale = parse(older->bytes);
+  if (stale) return {std::move(stale), 200};
+  return {std::nullopt, status == 404 ? 404 : 502};
+}
+
+bool TvmazeCatalogue::VouchedUnchanged(const std::string& id, const std::string& key,
+                                       const SeriesInfo& cached, int64_t ageSeconds,
+                                       Clock::time_point deadline) {
+  const int64_t now = static_cast<int64_t>(std::time(nullptr));
+  std::lock_guard<std::mutex> lock(updatesMutex_);
+  const int64_t storedAt = now - ageSeconds;
+  const ShowUpdatesMap* map = UpdatesCovering(storedAt, now, deadline);
+  if (!map || !UnchangedSince(*map, id, cached.lastupdated, storedAt, options_.updates))
+    return false;
+  // The copy is now known to be current as of the map, so next week's map still covers it.
+  cache_.MarkCurrentAt(key, map->fetchedAt - options_.updates.lag);
+  return true;
+}
+
+const ShowUpdatesMap* TvmazeCatalogue::UpdatesCovering(int64_t storedAt, int64_t now,
+                                                       Clock::time_point deadline) {
+  for (std::size_t i = 0; i < kUpdatesWindowCount; ++i) {
+    UpdatesSlot& slot = updates_[i];
+    // A map past its day, or dated ahead of a clock that was set back, speaks for nothing.
+    if (slot.map && (now - slot.map->fetchedAt >= options_.updates.maxAge ||
+                     slot.map->fetchedAt - now > options_.updates.lag))
+      slot.map.reset();
+    const std::string key = std::string("updates/") + kUpdatesWindows[i].since + ".json";
+    if (!slot.map && !slot.diskRead) {
+      slot.diskRead = true;
+      if (std::optional<CatalogueCache::Entry> stored = cache_.Read(key))
+        if (std::optional<ShowUpdateStamps> stamps = MapShowUpdates(stored->bytes))
+          slot.map = ShowUpdatesMap{now - stored->ageSeconds, i, std::move(*stamps)};
+    }
+    if (slot.map && MapCovers(*slot.map, storedAt, now, options_.updates)) return &*slot.map;
+  }
+  const std::optional<std::size_t> window = WindowToFetch(storedAt, now, options_.updates);
+  if (!window) return nullptr;
+  UpdatesSlot& slot = updates_[*window];
+  // At most one call a day per span, and a failed one is not repeated at once.
+  if (slot.map || now - slot.lastAttempt < options_.updatesRetry.count()) return nullptr;
+  slot.lastAttempt = now;
+  long status = 0;
+  const std::string since = kUpdatesWindows[*window].since;
+  std::optional<std::string> fetched =
+      FetchUpstream(options_.apiBase + "/updates/shows?since=" + since, deadline, false, status);
+  std::optional<ShowUpdateStamps> stamps;
+  if (fetched) stamps = MapShowUpdates(*fetched);
+  if (!stamps) return nullptr;
+  // Dated when it arrived: its span starts that much later than it would have when asked for.
+  const int64_t fetchedAt = static_cast<int64_t>(std::time(nullptr));
+  cache_.Write("updates/" + since + ".json", *fetched);
+  slot.map = ShowUpdatesMap{fetchedAt, *window, std::move(*stamps)};
+  return MapCovers(*slot.map, storedAt, fetchedAt, options_.updates) ? &*slot.map : nullptr;
 }
 
 CatalogueAnswer TvmazeCatalogue::Artwork(const std::string& path) {
@@ -172,7 +253,9 @@ TvmazeCatalogue::Outcome<T> TvmazeCatalogue::Obtain(const std::string& key,
     stale = std::move(parsed);
   }
   long status = 0;
-  if (std::optional<std::string> fetched = FetchUpstream(url, stale.has_value(), status)) {
+  const Clock::time_point deadline = Clock::now() + options_.answerBudget;
+  if (std::optional<std::string> fetched =
+          FetchUpstream(url, deadline, stale.has_value(), status)) {
     if (std::optional<T> parsed = parse(*fetched)) {
       cache_.Write(key, *fetched);
       return {std::move(parsed), 200};
@@ -182,9 +265,9 @@ TvmazeCatalogue::Outcome<T> TvmazeCatalogue::Obtain(const std::string& key,
   return {std::nullopt, status == 404 ? 404 : 502};
 }
 
-std::optional<std::string> TvmazeCatalogue::FetchUpstream(const std::string& url, bool haveStale,
-                                                          long& status) {
-  const Clock::time_point deadline = Clock::now() + options_.answerBudget;
+std::optional<std::string> TvmazeCatalogue::FetchUpstream(const std::string& url,
+                                                          Clock::time_point deadline,
+                                                          bool haveStale, long& status) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (!TakeUpstreamSlot(deadline, haveStale)) return std::nullopt;
     const auto remaining =

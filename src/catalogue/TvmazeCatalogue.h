@@ -10,7 +10,9 @@
 
 #include "catalogue/CatalogueCache.h"
 #include "catalogue/RateLimiter.h"
+#include "catalogue/ShowUpdates.h"
 #include "catalogue/UpstreamClient.h"
+#include "shows/SeriesRecord.h"
 
 namespace quorvel::catalogue {
 
@@ -22,6 +24,10 @@ struct CatalogueOptions {
   std::chrono::seconds showTtl{3600};
   std::chrono::seconds searchTtl{86400};
   std::chrono::seconds artworkTtl{86400};
+  // An older show is still served from the cache when TVmaze's map of updates (fetched at most
+  // once a day per span) says it has not changed since.
+  UpdatesTiming updates;
+  std::chrono::seconds updatesRetry{600};  // after a failed fetch of the map
   // Older entries are removed when the catalogue starts, so the cache cannot grow for ever; they
   // would only have stood in for TVmaze during an outage.
   std::chrono::seconds cacheMaxAge{30 * 86400};
@@ -75,7 +81,14 @@ class TvmazeCatalogue {
   template <class T, class Parse>
   Outcome<T> Obtain(const std::string& key, std::chrono::seconds ttl, const std::string& url,
                     Parse parse);
-  std::optional<std::string> FetchUpstream(const std::string& url, bool haveStale, long& status);
+  Outcome<SeriesRecord> ObtainSeries(const std::string& id);
+  bool VouchedUnchanged(const std::string& id, const std::string& key, const SeriesInfo& cached,
+                        int64_t ageSeconds, std::chrono::steady_clock::time_point deadline);
+  const ShowUpdatesMap* UpdatesCovering(int64_t storedAt, int64_t now,
+                                        std::chrono::steady_clock::time_point deadline);
+  std::optional<std::string> FetchUpstream(const std::string& url,
+                                           std::chrono::steady_clock::time_point deadline,
+                                           bool haveStale, long& status);
   bool TakeUpstreamSlot(std::chrono::steady_clock::time_point deadline, bool haveStale);
   void HoldUpstream(std::chrono::steady_clock::time_point until);
 
@@ -85,6 +98,15 @@ class TvmazeCatalogue {
   std::condition_variable wake_;
   RateLimiter limiter_;
   std::atomic<bool> cancelled_{false};
+
+  // One slot per span of kUpdatesWindows; the map on disk is read once, then kept here.
+  struct UpdatesSlot {
+    std::optional<ShowUpdatesMap> map;
+    bool diskRead = false;
+    int64_t lastAttempt = 0;
+  };
+  std::mutex updatesMutex_;  // held while a map is fetched, so only one caller fetches it
+  UpdatesSlot updates_[kUpdatesWindowCount];
 };
 
 // The search text of a raw GetSeries.php query: everything after "seriesname=" (the native side

@@ -5,6 +5,7 @@
 #include <libxml/HTMLparser.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -31,10 +32,15 @@ struct GDateTimeUnref {
 };
 using DateTimePtr = std::unique_ptr<GDateTime, GDateTimeUnref>;
 
-// Parses JSON; the parser owns the tree the returned root points into.
-JsonNode* ParseJson(const std::string& json, JsonParserPtr& parser) {
+struct GFreeDeleter {
+  void operator()(gchar* text) const { g_free(text); }
+};
+
+// Parses JSON; the parser owns the tree the returned root points into. Only a mutable tree may be
+// changed afterwards.
+JsonNode* ParseJson(const std::string& json, JsonParserPtr& parser, bool mutableTree = false) {
   if (json.empty() || !NestingWithin(json, kMaxJsonDepth)) return nullptr;
-  parser.reset(json_parser_new_immutable());
+  parser.reset(mutableTree ? json_parser_new() : json_parser_new_immutable());
   GError* error = nullptr;
   if (!json_parser_load_from_data(parser.get(), json.data(), static_cast<gssize>(json.size()),
                                   &error)) {
@@ -152,6 +158,51 @@ EpisodeInfo MapEpisode(JsonObject* episode) {
   return info;
 }
 
+// TVmaze lists specials with the season they belong to but without a number; the newer type field
+// says so too.
+bool IsSpecial(JsonObject* episode, const EpisodeInfo& info) {
+  const std::string type = TextMember(episode, "type");
+  return info.EpisodeNumber.empty() || type == "significant_special" ||
+         type == "insignificant_special";
+}
+
+// When an episode airs, for ordering: the airstamp's instant, else midnight UTC of the airdate.
+std::optional<int64_t> AirInstant(JsonObject* episode) {
+  const std::string airstamp = TextMember(episode, "airstamp");
+  DateTimePtr stamp(airstamp.empty() ? nullptr
+                                     : g_date_time_new_from_iso8601(airstamp.c_str(), nullptr));
+  if (!stamp) {
+    const std::string airdate = TextMember(episode, "airdate");
+    if (airdate.size() == 10)
+      stamp.reset(g_date_time_new_from_iso8601((airdate + "T00:00:00Z").c_str(), nullptr));
+  }
+  if (!stamp) return std::nullopt;
+  return g_date_time_to_unix(stamp.get());
+}
+
+struct Special {
+  EpisodeInfo info;
+  std::optional<int64_t> airs;
+};
+
+// Season 0 in air order, undated ones last, ties in TVmaze's order; numbered from 1 as legacy
+// records number it.
+std::vector<EpisodeInfo> SeasonZero(std::vector<Special> specials) {
+  std::stable_sort(specials.begin(), specials.end(), [](const Special& a, const Special& b) {
+    if (a.airs.has_value() != b.airs.has_value()) return a.airs.has_value();
+    return a.airs && *a.airs < *b.airs;
+  });
+  std::vector<EpisodeInfo> season;
+  for (Special& special : specials) {
+    EpisodeInfo& info = special.info;
+    info.SeasonNumber = info.Combined_season = "0";
+    info.EpisodeNumber = info.Combined_episodenumber = std::to_string(season.size() + 1);
+    info.absolute_number.clear();
+    season.push_back(std::move(info));
+  }
+  return season;
+}
+
 bool IsBlockElement(const char* name) {
   static const char* const kBlocks[] = {"p",  "div", "br", "li", "ul", "ol", "h1",
                                         "h2", "h3",  "h4", "h5", "h6", "tr", "blockquote"};
@@ -252,13 +303,74 @@ std::optional<SeriesRecord> MapShow(const std::string& json) {
   if (!IsId(record.id)) return std::nullopt;
   tzset();  // the zone may have changed since the last show (tests, a long-running session)
   JsonArray* episodes = ArrayMember(ObjectMember(show, "_embedded"), "episodes");
+  std::vector<Special> specials;
+  std::vector<EpisodeInfo> regular;
   for (guint i = 0; episodes && i < json_array_get_length(episodes); ++i) {
-    JsonNode* episode = json_array_get_element(episodes, i);
-    if (!JSON_NODE_HOLDS_OBJECT(episode)) continue;
-    EpisodeInfo info = MapEpisode(json_node_get_object(episode));
-    if (IsId(info.id)) record.episodes.push_back(std::move(info));
+    JsonNode* node = json_array_get_element(episodes, i);
+    if (!JSON_NODE_HOLDS_OBJECT(node)) continue;
+    JsonObject* episode = json_node_get_object(node);
+    EpisodeInfo info = MapEpisode(episode);
+    if (!IsId(info.id)) continue;
+    if (IsSpecial(episode, info))
+      specials.push_back({std::move(info), AirInstant(episode)});
+    else
+      regular.push_back(std::move(info));
   }
+  record.episodes = SeasonZero(std::move(specials));
+  for (EpisodeInfo& info : regular) record.episodes.push_back(std::move(info));
   return record;
+}
+
+std::optional<std::string> ShowWithEpisodes(const std::string& showJson,
+                                            const std::string& episodesJson) {
+  JsonParserPtr showParser, episodesParser;
+  JsonNode* root = ParseJson(showJson, showParser, true);
+  JsonNode* episodes = ParseJson(episodesJson, episodesParser);
+  if (!root || !JSON_NODE_HOLDS_OBJECT(root) || !episodes || !JSON_NODE_HOLDS_ARRAY(episodes))
+    return std::nullopt;
+  JsonObject* show = json_node_get_object(root);
+  if (!IsId(TextMember(show, "id"))) return std::nullopt;
+  JsonObject* embedded = json_object_new();
+  json_object_set_member(embedded, "episodes", json_node_copy(episodes));
+  json_object_set_object_member(show, "_embedded", embedded);  // replaces any earlier one
+  std::unique_ptr<JsonGenerator, GObjectUnref> generator(json_generator_new());
+  json_generator_set_root(generator.get(), root);
+  gsize length = 0;
+  std::unique_ptr<gchar, GFreeDeleter> text(json_generator_to_data(generator.get(), &length));
+  if (!text) return std::nullopt;
+  return std::string(text.get(), length);
+}
+
+std::optional<ShowUpdateStamps> MapShowUpdates(const std::string& json) {
+  JsonParserPtr parser;
+  JsonNode* root = ParseJson(json, parser);
+  if (!root || !JSON_NODE_HOLDS_OBJECT(root)) return std::nullopt;
+  JsonObject* map = json_node_get_object(root);
+  ShowUpdateStamps stamps;
+  JsonObjectIter iter;
+  const gchar* id = nullptr;
+  JsonNode* value = nullptr;
+  json_object_iter_init(&iter, map);
+  while (json_object_iter_next(&iter, &id, &value)) {
+    const std::string stamp = ValueText(value);
+    if (!IsId(id) || stamp.empty() || stamp[0] == '-') continue;
+    stamps.Add(g_ascii_strtoll(id, nullptr, 10), g_ascii_strtoll(stamp.c_str(), nullptr, 10));
+  }
+  stamps.Seal();
+  return stamps;
+}
+
+void ShowUpdateStamps::Seal() {
+  std::sort(entries_.begin(), entries_.end());
+  entries_.shrink_to_fit();
+}
+
+std::optional<int64_t> ShowUpdateStamps::Find(const std::string& id) const {
+  if (!IsId(id)) return std::nullopt;
+  const int64_t key = g_ascii_strtoll(id.c_str(), nullptr, 10);
+  auto found = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, INT64_MIN));
+  if (found == entries_.end() || found->first != key) return std::nullopt;
+  return found->second;
 }
 
 std::string HtmlToPlainText(const std::string& html) {

@@ -34,18 +34,21 @@ namespace {
 using Names = std::vector<std::string>;
 
 const char kSearchClockwork[] = "/tvmaze/search/shows?q=clockwork";
-const char kShow700[] = "/tvmaze/shows/700?embed=episodes";
+const char kShow700[] = "/tvmaze/shows/700";
+const char kEpisodes700[] = "/tvmaze/shows/700/episodes?specials=1";
 const char kPoster[] = "uploads/images/medium_portrait/7/700.jpg";
 
 std::string Quoted(const std::string& text) {
   return text.empty() ? "null" : "\"" + text + "\"";
 }
 
+// A number of 0 makes a special, as TVmaze lists them: no number, a special's type.
 std::string EpisodeJson(int id, int season, int number, const std::string& airdate,
                         const std::string& airstamp) {
   return "{\"id\":" + std::to_string(id) + ",\"name\":\"Episode " + std::to_string(id) +
-         "\",\"season\":" + std::to_string(season) + ",\"number\":" + std::to_string(number) +
-         ",\"type\":\"regular\",\"airdate\":\"" + airdate +
+         "\",\"season\":" + std::to_string(season) +
+         ",\"number\":" + (number ? std::to_string(number) : "null") + ",\"type\":\"" +
+         (number ? "regular" : "significant_special") + "\",\"airdate\":\"" + airdate +
          "\",\"airtime\":\"\",\"airstamp\":" + Quoted(airstamp) +
          ",\"image\":null,\"summary\":\"<p>About " + std::to_string(id) + " &amp; more.</p>\"}";
 }
@@ -66,19 +69,24 @@ std::string NoonStamp(int days) {
   return DaysFromToday(days) + "T12:00:00+00:00";
 }
 
-std::string ClockworkShow() {
-  std::vector<std::string> episodes = {
+std::string EpisodeList(const std::vector<std::string>& episodes) {
+  std::string list;
+  for (const std::string& episode : episodes) list += (list.empty() ? "" : ",") + episode;
+  return "[" + list + "]";
+}
+
+// Each season's specials first, as TVmaze lists them.
+std::string ClockworkEpisodes() {
+  return EpisodeList({
+      EpisodeJson(7090, 1, 0, DaysFromToday(-20), NoonStamp(-20)),
       EpisodeJson(7001, 1, 1, DaysFromToday(-10), NoonStamp(-10)),
       EpisodeJson(7002, 1, 2, DaysFromToday(-1), NoonStamp(-1)),
       EpisodeJson(7003, 1, 3, DaysFromToday(0), NoonStamp(0)),
+      EpisodeJson(7091, 2, 0, DaysFromToday(1), NoonStamp(1)),
       EpisodeJson(7004, 2, 1, DaysFromToday(2), ""),
       EpisodeJson(7005, 2, 2, DaysFromToday(9), NoonStamp(9)),
       EpisodeJson(7006, 2, 3, "", ""),
-  };
-  std::string list;
-  for (const std::string& episode : episodes) list += (list.empty() ? "" : ",") + episode;
-  return "{" + ShowFields(700, "Clockwork Meadow") + ",\"_embedded\":{\"episodes\":[" + list +
-         "]}}";
+  });
 }
 
 class CatalogueCommandsTest : public SandboxedTest {
@@ -100,7 +108,8 @@ class CatalogueCommandsTest : public SandboxedTest {
         std::make_unique<ScopedEnv>("QUORVEL_TVMAZE_IMAGES_URL", upstream_->BaseUrl() + "/img");
     upstream_->On(kSearchClockwork,
                   Json("[{\"score\":0.9,\"show\":{" + ShowFields(700, "Clockwork Meadow") + "}}]"));
-    upstream_->On(kShow700, Json(ClockworkShow()));
+    upstream_->On(kShow700, Json("{" + ShowFields(700, "Clockwork Meadow") + "}"));
+    upstream_->On(kEpisodes700, Json(ClockworkEpisodes()));
     upstream_->On(std::string("/img/") + kPoster,
                   UpstreamStub::Response{200, "\x89PNG fake", "image/png", {}});
     StartCatalogue();
@@ -198,6 +207,8 @@ TEST_F(CatalogueCommandsTest, SearchOpenFollowAndTheSchedulesAnswerFromTheCatalo
             (Names{"Episode 7004", "Episode 7005", "Episode 7006"}));
   EXPECT_EQ(Column(calls, "PopulateSeasonsTable", 2),
             (Names{DaysFromToday(2), DaysFromToday(9), ""}));
+  ShowSeasonEpisodes(recording.page, details, 0);  // the specials are never a season of their own
+  EXPECT_EQ(TakeNames(), Names{"initFinish"});
 
   AddToFavsCommand(recording.page, details);
   EXPECT_EQ(TakeNames(), Names{"initFinish"});
@@ -208,20 +219,28 @@ TEST_F(CatalogueCommandsTest, SearchOpenFollowAndTheSchedulesAnswerFromTheCatalo
   const LegacyAnswer file = ReadLegacyAnswer(stored);
   ASSERT_EQ(file.series.size(), 1u);
   EXPECT_EQ(file.series[0].size(), 14u);
-  ASSERT_EQ(file.episodes.size(), 6u);
+  ASSERT_EQ(file.episodes.size(), 8u);
+  EXPECT_EQ(file.episodes[0].at("id"), "7090");
+  EXPECT_EQ(file.episodes[1].at("Combined_season"), "0");
+  EXPECT_EQ(file.episodes[1].at("Combined_episodenumber"), "2");
   EXPECT_EQ(file.episodes[0].size(), 13u);
   SeriesRecord reread;
   EXPECT_TRUE(reread.ReadSeriesDocument(GetDataFolder() + "700.xml"));
   EXPECT_EQ(reread.SeriesName, "Clockwork Meadow");
-  EXPECT_EQ(reread.episodes.size(), 6u);
+  EXPECT_EQ(reread.episodes.size(), 8u);
 
   ShowMyShowsCommand(recording.page);
   EXPECT_EQ(Take(), (std::vector<PageCall>{{"PopulateMyShowsTable",
                                             {"Clockwork Meadow", "700", "Netflix",
                                              "|Mystery|Drama|", Artwork(kPoster)}},
                                            {"initFinish", {}}}));
+  // Tomorrow's special airs before the next regular episode.
   ShowNextShowsCommand(recording.page);
-  EXPECT_EQ(Column(Take(), "PopulateNextShows", 10), Names{"7004"});
+  calls = Take();
+  ASSERT_EQ(Column(calls, "PopulateNextShows", 10), Names{"7091"});
+  EXPECT_EQ(calls[0].args[1], "0");
+  EXPECT_EQ(calls[0].args[2], "2");
+  EXPECT_EQ(calls[0].args[4], DaysFromToday(1));
   ShowRecentShowsCommand(recording.page);
   EXPECT_EQ(Column(Take(), "PopulateRecentShows", 10), Names{"7003"});
 
@@ -233,13 +252,16 @@ TEST_F(CatalogueCommandsTest, SearchOpenFollowAndTheSchedulesAnswerFromTheCatalo
   EXPECT_EQ(RefreshFollowedShows(), 1);  // the episode dated today
   ReadFavorites(list, GetFavoritesPath());
   EXPECT_EQ(list[0].DateAdded, FormatLocalDate(Now()));
-  EXPECT_EQ(upstream_->Hits(kShow700), 1);  // details and refresh within the hour: one call
+  // Details and refresh within the hour: one show, two calls.
+  EXPECT_EQ(upstream_->Hits(kShow700), 1);
+  EXPECT_EQ(upstream_->Hits(kEpisodes700), 1);
 }
 
 TEST_F(CatalogueCommandsTest, TheDayOfAnEpisodeIsTheDayItAirsWhereTheUserIs) {
-  upstream_->On("/tvmaze/shows/701?embed=episodes",
-                Json("{" + ShowFields(701, "Late Night") + ",\"_embedded\":{\"episodes\":[" +
-                     EpisodeJson(7101, 1, 1, "2030-03-03", "2030-03-04T02:00:00+00:00") + "]}}"));
+  upstream_->On("/tvmaze/shows/701", Json("{" + ShowFields(701, "Late Night") + "}"));
+  upstream_->On(
+      "/tvmaze/shows/701/episodes?specials=1",
+      Json(EpisodeList({EpisodeJson(7101, 1, 1, "2030-03-03", "2030-03-04T02:00:00+00:00")})));
   struct Row {
     const char* zone;
     const char* day;
@@ -282,6 +304,31 @@ TEST_F(CatalogueCommandsTest, TooManyRequestsIsHonoured) {
   Search("meadow");
   EXPECT_EQ(Column(Take(), "PopulateSearchTable", 1), Names{"700"});
   EXPECT_EQ(upstream_->Hits("/tvmaze/search/shows?q=meadow"), 2);
+}
+
+TEST_F(CatalogueCommandsTest, AWeekWithoutChangesCostsTheRefreshOneCall) {
+  Details("700");
+  AddToFavsCommand(recording.page, details);
+  Take();
+  FavoriteList list;
+  ReadFavorites(list, GetFavoritesPath());
+  ASSERT_EQ(list.size(), 1u);
+  list[0].DateAdded = DaysFromToday(-8);
+  WriteFavorites(list);
+  AgeCache(7 * 86400 + 5 * 3600);
+  upstream_->On("/tvmaze/updates/shows?since=month", Json("{\"1\":1700000000}"));
+  StartCatalogue();  // the next start
+  const int before = upstream_->TotalHits();
+  EXPECT_EQ(RefreshFollowedShows(), 1);
+  EXPECT_EQ(upstream_->TotalHits() - before, 1);
+  EXPECT_EQ(upstream_->Requests().back(), "/tvmaze/updates/shows?since=month");
+  // The rewritten file still holds the specials, ready for the schedules.
+  SeriesRecord stored;
+  ASSERT_TRUE(stored.ReadSeriesDocument(GetDataFolder() + "700.xml"));
+  ASSERT_EQ(stored.episodes.size(), 8u);
+  EXPECT_EQ(stored.episodes[1].id, "7091");
+  ShowNextShowsCommand(recording.page);
+  EXPECT_EQ(Column(Take(), "PopulateNextShows", 10), Names{"7091"});
 }
 
 }  // namespace

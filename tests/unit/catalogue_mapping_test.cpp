@@ -4,11 +4,15 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/LegacyXml.h"
+#include "catalogue/ShowUpdates.h"
 #include "catalogue/TvmazeMapping.h"
 #include "support/Sandbox.h"
 
@@ -19,6 +23,13 @@ using test::ReadFile;
 
 std::string Fixture(const std::string& name) {
   return ReadFile(std::string(QUORVEL_TESTS_DIR) + "/fixtures/tvmaze/" + name);
+}
+
+// A show as the catalogue keeps it: TVmaze's show answer with its episode list joined in.
+std::string ShowEntry(const std::string& id) {
+  const auto entry =
+      ShowWithEpisodes(Fixture("show_" + id + ".json"), Fixture("show_" + id + "_episodes.json"));
+  return entry.value_or("");
 }
 
 class CatalogueMappingTest : public test::SandboxedTest {};
@@ -73,7 +84,7 @@ TEST_F(CatalogueMappingTest, SearchAnswersThatAreNotHitArraysAreRejected) {
 }
 
 TEST_F(CatalogueMappingTest, ShowFieldsMapOntoTheSeriesRecord) {
-  const auto record = MapShow(Fixture("show_1.json"));
+  const auto record = MapShow(ShowEntry("1"));
   ASSERT_TRUE(record.has_value());
   EXPECT_EQ(record->id, "1");
   EXPECT_EQ(record->SeriesName, "Under the Dome");
@@ -94,7 +105,7 @@ TEST_F(CatalogueMappingTest, ShowFieldsMapOntoTheSeriesRecord) {
 }
 
 TEST_F(CatalogueMappingTest, EpisodesMapInOrderWithTheirNumbersAndArtwork) {
-  const auto record = MapShow(Fixture("show_1.json"));
+  const auto record = MapShow(ShowEntry("1"));
   ASSERT_TRUE(record.has_value());
   ASSERT_EQ(record->episodes.size(), 5u);
   const EpisodeInfo& pilot = record->episodes[0];
@@ -136,7 +147,7 @@ TEST_F(CatalogueMappingTest, EpisodeDatesFollowTheLocalTimeZone) {
       {"Pacific/Auckland", {"2013-06-25", "2013-07-02", "2013-07-08", "", "2014-07-01"}},
       {"Pacific/Honolulu", {"2013-06-24", "2013-07-01", "2013-07-08", "", "2014-06-30"}},
   };
-  const std::string json = Fixture("show_1.json");
+  const std::string json = ShowEntry("1");
   for (const Row& row : rows) {
     SetTimeZone(row.zone);
     const auto record = MapShow(json);
@@ -191,7 +202,7 @@ TEST_F(CatalogueMappingTest, ShowsWithoutNetworkImageOrEpisodes) {
       R"({"id":5,"_embedded":{"episodes":[1,null,{"name":"no id"},{"id":9,"season":1,"number":null}]}})");
   ASSERT_TRUE(odd.has_value());
   ASSERT_EQ(odd->episodes.size(), 1u);
-  EXPECT_EQ(odd->episodes[0].EpisodeNumber, "");
+  EXPECT_EQ(odd->episodes[0].Combined_season, "0");  // a number of null makes it a special
 }
 
 TEST_F(CatalogueMappingTest, HtmlSummariesBecomePlainText) {
@@ -332,7 +343,7 @@ TEST_F(CatalogueMappingTest, SearchAnswerXmlCarriesTheFieldsTheSearchReads) {
 }
 
 TEST_F(CatalogueMappingTest, SeriesDocumentXmlHasTheLegacyFields) {
-  auto record = MapShow(Fixture("show_1.json"));
+  auto record = MapShow(ShowEntry("1"));
   ASSERT_TRUE(record.has_value());
   record->SeriesName += " <&> \xff\xfe broken";
   XmlDocPtr doc = ParseStrict(SeriesDocumentXml(*record));
@@ -373,6 +384,103 @@ TEST_F(CatalogueMappingTest, XmlSafeTextDropsWhatXmlCannotCarry) {
   EXPECT_EQ(XmlSafeText("\xEF\xBF\xBE"), "");  // U+FFFE
   EXPECT_EQ(XmlSafeText("caf\xC3\xA9"), "caf\xC3\xA9");
   EXPECT_EQ(XmlSafeText("bad\xC3"), "bad\xEF\xBF\xBD");
+}
+
+TEST_F(CatalogueMappingTest, SpecialsBecomeSeasonZeroFirstInAirOrder) {
+  const auto record = MapShow(ShowEntry("77"));
+  ASSERT_TRUE(record.has_value());
+  struct Row {
+    const char* id;
+    const char* season;
+    const char* number;
+  };
+  // Specials by airstamp, an airdate alone counting from its midnight UTC, the two listed at the
+  // same time in TVmaze's order, the undated one last; then the regular episodes as listed.
+  const Row rows[] = {
+      {"7702", "0", "1"}, {"7701", "0", "2"}, {"7707", "0", "3"}, {"7708", "0", "4"},
+      {"7706", "0", "5"}, {"7704", "0", "6"}, {"7703", "0", "7"}, {"7711", "1", "1"},
+      {"7712", "1", "2"}, {"7721", "2", "1"}, {"7722", "2", "2"},
+  };
+  ASSERT_EQ(record->episodes.size(), std::size(rows));
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const EpisodeInfo& episode = record->episodes[i];
+    EXPECT_EQ(episode.id, rows[i].id) << i;
+    EXPECT_EQ(episode.SeasonNumber, rows[i].season) << rows[i].id;
+    EXPECT_EQ(episode.Combined_season, rows[i].season) << rows[i].id;
+    EXPECT_EQ(episode.EpisodeNumber, rows[i].number) << rows[i].id;
+    EXPECT_EQ(episode.Combined_episodenumber, rows[i].number) << rows[i].id;
+    EXPECT_EQ(episode.absolute_number, "") << rows[i].id;
+  }
+  EXPECT_EQ(record->episodes[1].EpisodeName, "A Hollow Christmas");
+  EXPECT_EQ(record->episodes[1].FirstAired, "2021-12-25");  // UTC in the sandbox
+  EXPECT_EQ(record->episodes[6].FirstAired, "");
+
+  // A show without specials keeps its episodes exactly as listed.
+  const auto dome = MapShow(ShowEntry("1"));
+  ASSERT_TRUE(dome.has_value());
+  for (const EpisodeInfo& episode : dome->episodes) EXPECT_NE(episode.Combined_season, "0");
+}
+
+TEST_F(CatalogueMappingTest, UpdatesMapKeepsIdsWithWholeTimes) {
+  const auto stamps =
+      MapShowUpdates(R"({"1":1704794122,"2":"1700000000","abc":5,"3":-4,"4":1.5,"5":null,"6":[]})");
+  ASSERT_TRUE(stamps.has_value());
+  EXPECT_EQ(stamps->size(), 2u);
+  EXPECT_EQ(stamps->Find("1"), 1704794122);
+  EXPECT_EQ(stamps->Find("2"), 1700000000);
+  for (const char* id : {"3", "4", "abc", "", "01x"}) EXPECT_FALSE(stamps->Find(id)) << id;
+  for (const char* json : {"", "[]", "42", "{", "null"}) EXPECT_FALSE(MapShowUpdates(json)) << json;
+  EXPECT_EQ(MapShowUpdates("{}")->size(), 0u);
+}
+
+TEST_F(CatalogueMappingTest, WhichUpdatesMapCanVouchForACopy) {
+  const int64_t now = 2000000000;
+  const int64_t hour = 3600, day = 86400;
+  const UpdatesTiming timing;  // maps may be an hour behind and speak for a day
+  struct Row {
+    int64_t copyAge;
+    std::optional<std::size_t> fetched;  // the span a map fetched now would need
+  };
+  const Row rows[] = {
+      {30 * 60, std::nullopt},  // younger than the lag: no map can know more
+      {2 * hour, 0},           {20 * hour, 0},      {23 * hour + 1800, 1}, {6 * day, 1},
+      {7 * day - 3 * hour, 1}, {7 * day + hour, 2}, {27 * day, 2},         {28 * day, std::nullopt},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(WindowToFetch(now - row.copyAge, now, timing), row.fetched) << row.copyAge;
+    if (!row.fetched) continue;
+    // A map of that span fetched now covers the copy; the next narrower one does not.
+    ShowUpdatesMap map{now, *row.fetched, {}};
+    EXPECT_TRUE(MapCovers(map, now - row.copyAge, now, timing)) << row.copyAge;
+    if (*row.fetched > 0) {
+      map.window = *row.fetched - 1;
+      EXPECT_FALSE(MapCovers(map, now - row.copyAge, now, timing)) << row.copyAge;
+    }
+  }
+  // A week map fetched five hours ago: a copy stored before it is covered, one stored after it is
+  // not (the map is older than the copy), and the map itself stops counting after a day.
+  const ShowUpdatesMap week{now - 5 * hour, 1, {}};
+  EXPECT_TRUE(MapCovers(week, now - 3 * day, now, timing));
+  EXPECT_TRUE(MapCovers(week, now - 6 * hour, now, timing));
+  EXPECT_FALSE(MapCovers(week, now - 5 * hour, now, timing));
+  EXPECT_FALSE(MapCovers(week, now - 2 * hour, now, timing));
+  EXPECT_FALSE(MapCovers(week, now - 3 * day, now + 20 * hour, timing));
+
+  // 1 and 2 last changed long before the copy was stored, 3 shortly before it (either of its two
+  // answers may predate that change).
+  const int64_t stored = now - 2 * day;
+  ShowUpdatesMap map{now, 1, {}};
+  map.stamps.Add(2, 1704794999);
+  map.stamps.Add(1, 1704794122);
+  map.stamps.Add(3, stored - 10 * 60);
+  map.stamps.Seal();
+  EXPECT_TRUE(UnchangedSince(map, "1", "1704794122", stored, timing));
+  EXPECT_TRUE(UnchangedSince(map, "1", "1704799999", stored, timing));
+  EXPECT_FALSE(UnchangedSince(map, "2", "1704794122", stored, timing));
+  EXPECT_FALSE(UnchangedSince(map, "2", "", stored, timing));
+  EXPECT_FALSE(UnchangedSince(map, "3", std::to_string(stored - 10 * 60), stored, timing));
+  EXPECT_TRUE(UnchangedSince(map, "3", std::to_string(stored - 10 * 60), stored + hour, timing));
+  EXPECT_TRUE(UnchangedSince(map, "4", "", stored, timing));  // not changed within the week
 }
 
 }  // namespace

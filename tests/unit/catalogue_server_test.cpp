@@ -14,6 +14,7 @@
 
 #include "catalogue/CatalogueServer.h"
 #include "catalogue/TvmazeCatalogue.h"
+#include "catalogue/TvmazeMapping.h"
 #include "support/LegacyAnswer.h"
 #include "support/Sandbox.h"
 #include "support/UpstreamStub.h"
@@ -30,7 +31,8 @@ using test::ReadLegacyAnswer;
 using test::UpstreamStub;
 
 const char kSearch[] = "/tvmaze/search/shows?q=under%20dome";
-const char kShow[] = "/tvmaze/shows/1?embed=episodes";
+const char kShow[] = "/tvmaze/shows/1";
+const char kEpisodes[] = "/tvmaze/shows/1/episodes?specials=1";
 const char kPoster[] = "/img/uploads/images/medium_portrait/81/202627.jpg";
 const char kPosterPath[] = "uploads/images/medium_portrait/81/202627.jpg";
 const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "not really a picture";
@@ -48,6 +50,7 @@ class CatalogueServerTest : public test::SandboxedTest {
     setenv("QUORVEL_TVMAZE_IMAGES_URL", (upstream_->BaseUrl() + "/img/").c_str(), 1);
     upstream_->On(kSearch, Json(Fixture("search_dome.json")));
     upstream_->On(kShow, Json(Fixture("show_1.json")));
+    upstream_->On(kEpisodes, Json(Fixture("show_1_episodes.json")));
     upstream_->On(kPoster, UpstreamStub::Response{200, kJpeg, "image/jpeg", {}});
   }
 
@@ -57,6 +60,13 @@ class CatalogueServerTest : public test::SandboxedTest {
     unsetenv("QUORVEL_TVMAZE_URL");
     unsetenv("QUORVEL_TVMAZE_IMAGES_URL");
     SandboxedTest::TearDown();
+  }
+
+  // TVmaze's two answers for a show: the show, and its episodes with specials.
+  void ScriptShow(const std::string& id, const std::string& show,
+                  const std::string& episodes = "[]") {
+    upstream_->On("/tvmaze/shows/" + id, Json(show));
+    upstream_->On("/tvmaze/shows/" + id + "/episodes?specials=1", Json(episodes));
   }
 
   // Options as the program takes them, with test-sized waits.
@@ -94,6 +104,13 @@ class CatalogueServerTest : public test::SandboxedTest {
       const struct utimbuf times = {when, when};
       ASSERT_EQ(utime(entry.path().c_str(), &times), 0);
     }
+  }
+
+  // Dates one cache entry ("series/1.json") the given seconds back.
+  void AgeEntry(const std::string& key, long seconds) {
+    const std::time_t when = std::time(nullptr) - seconds;
+    const struct utimbuf times = {when, when};
+    ASSERT_EQ(utime((root() + "/cache/quorvel/" + key).c_str(), &times), 0);
   }
 
   // An address where nothing listens any more.
@@ -203,8 +220,7 @@ TEST_F(CatalogueServerTest, EpisodeDatesAreTheLocalDayOfTheAirstamp) {
 }
 
 TEST_F(CatalogueServerTest, UnknownOrMalformedSeriesReadAsNoSeries) {
-  upstream_->On("/tvmaze/shows/404?embed=episodes",
-                {404, "{\"name\":\"Not Found\"}", "application/json", {}});
+  upstream_->On("/tvmaze/shows/404", {404, "{\"name\":\"Not Found\"}", "application/json", {}});
   StartCatalogue();
   for (const char* id : {"404", "abc", "12345678901", "-1", "1.5"}) {
     const HttpAnswer answer = Get(std::string("/api/key/series/") + id + "/all/en.xml");
@@ -306,9 +322,9 @@ TEST_F(CatalogueServerTest, TooManyRequestsWaitsAndRetriesOnce) {
   EXPECT_TRUE(Search("under%20dome").series.empty());
   EXPECT_EQ(upstream_->Hits(kSearch), 1);
   // Meanwhile nobody calls: a show that is not cached reads as a dead host's.
-  upstream_->On("/tvmaze/shows/2?embed=episodes", Json("{\"id\":2}"));
+  ScriptShow("2", "{\"id\":2}");
   EXPECT_TRUE(SeriesDocument("2").series.empty());
-  EXPECT_EQ(upstream_->Hits("/tvmaze/shows/2?embed=episodes"), 0);
+  EXPECT_EQ(upstream_->Hits("/tvmaze/shows/2"), 0);
 }
 
 TEST_F(CatalogueServerTest, TooManyRequestsWithAnOldEntryServesItAtOnce) {
@@ -322,58 +338,58 @@ TEST_F(CatalogueServerTest, TooManyRequestsWithAnOldEntryServesItAtOnce) {
 
 TEST_F(CatalogueServerTest, UpstreamCallsAreLimited) {
   CatalogueOptions options = Options();
-  options.maxUpstreamCalls = 2;
+  options.maxUpstreamCalls = 4;  // two shows of two calls each
   options.upstreamWindow = std::chrono::hours(1);
   options.answerBudget = std::chrono::milliseconds(300);
   for (const char* id : {"2", "3", "4"})
-    upstream_->On(std::string("/tvmaze/shows/") + id + "?embed=episodes",
-                  Json(std::string("{\"id\":") + id + ",\"name\":\"Show " + id + "\"}"));
+    ScriptShow(id, std::string("{\"id\":") + id + ",\"name\":\"Show " + id + "\"}");
   StartCatalogue(options);
   EXPECT_EQ(SeriesDocument("2").series.size(), 1u);
   EXPECT_EQ(SeriesDocument("3").series.size(), 1u);
-  // The third call would have to wait an hour: the answer is the dead host's.
+  // The next call would have to wait an hour: the answer is the dead host's.
   EXPECT_TRUE(SeriesDocument("4").series.empty());
-  EXPECT_EQ(upstream_->TotalHits(), 2);
+  EXPECT_EQ(upstream_->TotalHits(), 4);
   // An old entry stands in without waiting.
   AgeCache(2 * 3600);
   EXPECT_EQ(SeriesDocument("2").series.size(), 1u);
-  EXPECT_EQ(upstream_->TotalHits(), 2);
+  EXPECT_EQ(upstream_->TotalHits(), 4);
 }
 
 TEST_F(CatalogueServerTest, HostileUpstreamAnswersAreRefused) {
   CatalogueOptions options = Options();
   options.limits.maxBodyBytes = 4096;
   const std::string deep = std::string(100000, '[') + std::string(100000, ']');
-  upstream_->On("/tvmaze/shows/11?embed=episodes", Json(deep));
-  upstream_->On("/tvmaze/shows/12?embed=episodes",
-                Json("{\"id\":12,\"name\":\"" + std::string(8000, 'x') + "\"}"));
-  upstream_->On("/tvmaze/shows/13?embed=episodes",
-                {302, "", "text/plain", {{"Location", "file:///etc/passwd"}}});
-  upstream_->On("/tvmaze/shows/14?embed=episodes",
-                {302, "", "text/plain", {{"Location", "/tvmaze/shows/14?embed=episodes"}}});
-  upstream_->On("/tvmaze/shows/15?embed=episodes", Json("[{\"id\":15}]"));
+  ScriptShow("11", deep);
+  ScriptShow("12", "{\"id\":12,\"name\":\"" + std::string(8000, 'x') + "\"}");
+  upstream_->On("/tvmaze/shows/13", {302, "", "text/plain", {{"Location", "file:///etc/passwd"}}});
+  upstream_->On("/tvmaze/shows/14", {302, "", "text/plain", {{"Location", "/tvmaze/shows/14"}}});
+  ScriptShow("15", "[{\"id\":15}]");
+  // A good show whose episode list is hostile is refused whole.
+  ScriptShow("16", "{\"id\":16}", deep);
+  ScriptShow("17", "{\"id\":17}", "{\"id\":17}");
   StartCatalogue(options);
-  for (const char* id : {"11", "12", "13", "14", "15"}) {
+  for (const char* id : {"11", "12", "13", "14", "15", "16", "17"}) {
     const LegacyAnswer document = SeriesDocument(id);
     EXPECT_TRUE(document.wellFormed) << id;
     EXPECT_TRUE(document.series.empty()) << id;
   }
-  EXPECT_LE(upstream_->Hits("/tvmaze/shows/14?embed=episodes"), 6);
+  EXPECT_LE(upstream_->Hits("/tvmaze/shows/14"), 6);
   // Nothing refused was kept.
-  EXPECT_FALSE(test::FileExists(root() + "/cache/quorvel/shows/12.json"));
+  for (const char* id : {"12", "16", "17"})
+    EXPECT_FALSE(test::FileExists(root() + "/cache/quorvel/series/" + id + ".json")) << id;
 }
 
 TEST_F(CatalogueServerTest, CacheFollowsXdgCacheHomeAtEachUse) {
   StartCatalogue();
   SeriesDocument("1");
-  EXPECT_TRUE(test::FileExists(root() + "/cache/quorvel/shows/1.json"));
+  EXPECT_TRUE(test::FileExists(root() + "/cache/quorvel/series/1.json"));
   setenv("XDG_CACHE_HOME", (root() + "/elsewhere").c_str(), 1);
   SeriesDocument("1");
-  EXPECT_TRUE(test::FileExists(root() + "/elsewhere/quorvel/shows/1.json"));
+  EXPECT_TRUE(test::FileExists(root() + "/elsewhere/quorvel/series/1.json"));
   EXPECT_EQ(upstream_->Hits(kShow), 2);
   unsetenv("XDG_CACHE_HOME");  // falls back to HOME/.cache
   SeriesDocument("1");
-  EXPECT_TRUE(test::FileExists(root() + "/.cache/quorvel/shows/1.json"));
+  EXPECT_TRUE(test::FileExists(root() + "/.cache/quorvel/series/1.json"));
 }
 
 TEST_F(CatalogueServerTest, EntriesOlderThanAMonthGoAtStartAndNothingElseDoes) {
@@ -393,10 +409,10 @@ TEST_F(CatalogueServerTest, EntriesOlderThanAMonthGoAtStartAndNothingElseDoes) {
 
 TEST_F(CatalogueServerTest, StopEndsAnAnswerThatWaitsForUpstream) {
   CatalogueOptions options = Options();
-  options.maxUpstreamCalls = 1;
+  options.maxUpstreamCalls = 2;  // show 1's two calls
   options.upstreamWindow = std::chrono::hours(1);
   options.answerBudget = std::chrono::minutes(10);
-  upstream_->On("/tvmaze/shows/2?embed=episodes", Json("{\"id\":2}"));
+  ScriptShow("2", "{\"id\":2}");
   StartCatalogue(options);
   EXPECT_EQ(SeriesDocument("1").series.size(), 1u);
   const std::string address = "http://" + server_->HostAndPort() + "/api/k/series/2/all/en.xml";
@@ -407,12 +423,12 @@ TEST_F(CatalogueServerTest, StopEndsAnAnswerThatWaitsForUpstream) {
   client.join();
   EXPECT_TRUE(ReadLegacyAnswer(waited.body).series.empty());
   EXPECT_FALSE(server_->running());
-  EXPECT_EQ(upstream_->Hits("/tvmaze/shows/2?embed=episodes"), 0);
+  EXPECT_EQ(upstream_->Hits("/tvmaze/shows/2"), 0);
 }
 
 TEST_F(CatalogueServerTest, AClientThatGaveUpDoesNotHarmTheServer) {
   CatalogueOptions options = Options();
-  options.maxUpstreamCalls = 1;
+  options.maxUpstreamCalls = 2;
   options.upstreamWindow = std::chrono::milliseconds(800);
   StartCatalogue(options);
   EXPECT_EQ(SeriesDocument("1").series.size(), 1u);
@@ -434,6 +450,126 @@ TEST_F(CatalogueServerTest, OnlyReadsAreAnswered) {
   EXPECT_EQ(HttpGet(address, "DELETE").status, 405);
   EXPECT_EQ(upstream_->TotalHits(), 0);
   EXPECT_EQ(HttpGet(address, "HEAD").status, 200);
+}
+
+// Shows 1..count, each with one episode; show n was last changed at 1700000000 + n.
+std::string NumberedShow(int n, const std::string& name) {
+  return "{\"id\":" + std::to_string(n) + ",\"name\":\"" + name +
+         "\",\"updated\":" + std::to_string(1700000000 + n) + "}";
+}
+
+std::string OneEpisode(int n) {
+  return "[{\"id\":" + std::to_string(n * 100) +
+         ",\"season\":1,\"number\":1,\"airdate\":\"2030-01-01\"}]";
+}
+
+std::string UpdatesUrl(const std::string& since) {
+  return "/tvmaze/updates/shows?since=" + since;
+}
+
+TEST_F(CatalogueServerTest, UnchangedShowsComeFromTheCacheForOneCallToTheUpdatesMap) {
+  const int count = 200;
+  std::string map = "{\"999999\":5";
+  for (int n = 1; n <= count; ++n) {
+    ScriptShow(std::to_string(n), NumberedShow(n, "Show " + std::to_string(n)), OneEpisode(n));
+    if (n % 2) map += ",\"" + std::to_string(n) + "\":" + std::to_string(1700000000 + n);
+  }
+  map += "}";
+  for (const char* since : {"day", "week", "month"}) upstream_->On(UpdatesUrl(since), Json(map));
+  CatalogueOptions options = Options();
+  options.maxUpstreamCalls = 1000;
+  StartCatalogue(options);
+  for (int n = 1; n <= count; ++n) ASSERT_EQ(SeriesDocument(std::to_string(n)).episodes.size(), 1u);
+  ASSERT_EQ(upstream_->TotalHits(), 2 * count);
+
+  struct Row {
+    long copyAge;
+    const char* since;  // the one map that is fetched
+  };
+  // The weekly refresh falls on either side of the copies' week; a copy of 20 hours needs only the
+  // day's map.
+  const Row rows[] = {{6 * 86400, "week"}, {7 * 86400 + 3 * 3600, "month"}, {20 * 3600, "day"}};
+  for (const Row& row : rows) {
+    server_.reset();  // the program starts again
+    std::filesystem::remove_all(root() + "/cache/quorvel/updates");
+    AgeCache(row.copyAge);
+    const int before = upstream_->TotalHits();
+    StartCatalogue(options);
+    for (int n = 1; n <= count; ++n) {
+      const LegacyAnswer document = SeriesDocument(std::to_string(n));
+      ASSERT_EQ(document.series.size(), 1u) << row.since << " " << n;
+      EXPECT_EQ(document.episodes.size(), 1u) << row.since << " " << n;
+    }
+    EXPECT_EQ(upstream_->TotalHits() - before, 1) << row.since;
+    EXPECT_EQ(upstream_->Requests().back(), UpdatesUrl(row.since));
+    // Asked again, and after the next start: the map of today still answers.
+    SeriesDocument("7");
+    server_.reset();
+    StartCatalogue(options);
+    SeriesDocument("8");
+    EXPECT_EQ(upstream_->TotalHits() - before, 1) << row.since;
+  }
+}
+
+TEST_F(CatalogueServerTest, AShowTheUpdatesMapCallsChangedIsFetchedAgain) {
+  for (int n : {2, 3, 4}) ScriptShow(std::to_string(n), NumberedShow(n, "Old"), OneEpisode(n));
+  StartCatalogue();
+  for (const char* id : {"2", "3", "4"}) ASSERT_EQ(SeriesDocument(id).series.size(), 1u);
+  AgeCache(6 * 86400);
+  // 2 is as cached; 3 and 4 changed after their copies were taken.
+  upstream_->On(UpdatesUrl("week"), Json("{\"2\":1700000002,\"3\":1800000000,\"4\":1800000000}"));
+  ScriptShow("3", NumberedShow(3, "New"), OneEpisode(3));
+  upstream_->On("/tvmaze/shows/4", {503, "", "text/plain", {}});
+  const int before = upstream_->TotalHits();
+  EXPECT_EQ(SeriesDocument("2").series.at(0).at("SeriesName"), "Old");
+  EXPECT_EQ(SeriesDocument("3").series.at(0).at("SeriesName"), "New");
+  // TVmaze fails for 4: the old copy is still better than nothing.
+  EXPECT_EQ(SeriesDocument("4").series.at(0).at("SeriesName"), "Old");
+  EXPECT_EQ(upstream_->TotalHits() - before, 4);     // the map, 3's two calls, 4's failed one
+  EXPECT_EQ(upstream_->Hits("/tvmaze/shows/2"), 1);  // only when it was first cached
+  EXPECT_EQ(upstream_->Hits("/tvmaze/shows/3/episodes?specials=1"), 1);
+}
+
+TEST_F(CatalogueServerTest, AnUpdatesMapOlderThanTheCopyCannotVouchForIt) {
+  StartCatalogue();
+  ASSERT_EQ(SeriesDocument("1").episodes.size(), 5u);
+  // Today's day map was fetched before this copy was taken; it is not fetched again today.
+  test::WriteFile(root() + "/cache/quorvel/updates/day.json", "{}");
+  AgeEntry("updates/day.json", 3 * 3600);
+  AgeEntry("series/1.json", 2 * 3600);
+  server_.reset();
+  StartCatalogue();
+  EXPECT_EQ(SeriesDocument("1").episodes.size(), 5u);
+  EXPECT_EQ(upstream_->Hits(kShow), 2);
+  EXPECT_EQ(upstream_->Hits(UpdatesUrl("day")), 0);
+
+  // An updates map TVmaze cannot give: the show is fetched, and the map is not asked for again at
+  // once.
+  AgeCache(2 * 86400);
+  upstream_->On(UpdatesUrl("week"), Json("not a map"));
+  server_.reset();
+  StartCatalogue();
+  SeriesDocument("1");
+  SeriesDocument("1");  // fresh again, from the first of these
+  AgeCache(2 * 3600 + 86400);
+  SeriesDocument("1");
+  EXPECT_EQ(upstream_->Hits(UpdatesUrl("week")), 1);
+  EXPECT_EQ(upstream_->Hits(kShow), 4);
+}
+
+TEST_F(CatalogueServerTest, CopiesFromBeforeSpecialsOnlyStandInWhenUpstreamIsDown) {
+  const auto older = ShowWithEpisodes(Fixture("show_1.json"), Fixture("show_1_episodes.json"));
+  ASSERT_TRUE(older.has_value());
+  test::WriteFile(root() + "/cache/quorvel/shows/1.json", *older);
+  CatalogueOptions options = Options();
+  options.apiBase = DeadBase();
+  StartCatalogue(options);
+  EXPECT_EQ(SeriesDocument("1").episodes.size(), 5u);
+  server_.reset();
+  ScriptShow("1", Fixture("show_1.json"), "[]");  // TVmaze is back: its answer wins
+  StartCatalogue();
+  EXPECT_TRUE(SeriesDocument("1").episodes.empty());
+  EXPECT_EQ(upstream_->Hits(kShow), 1);
 }
 
 }  // namespace
