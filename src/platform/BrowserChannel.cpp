@@ -3,9 +3,11 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <glib-unix.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -256,6 +258,30 @@ bool WindowChannel::DeliverComplete() {
   in_.erase(0, inStart_);
   inStart_ = 0;
   return true;
+}
+
+void WindowChannel::CloseAndWaitForPeer(int timeoutMs) {
+  if (fd_ < 0) return;
+  // What is still queued goes out first, as far as the peer takes it in the time.
+  const gint64 deadline = g_get_monotonic_time() + gint64{timeoutMs} * 1000;
+  auto remainingMs = [deadline] {
+    return static_cast<int>(std::max<gint64>(0, (deadline - g_get_monotonic_time()) / 1000));
+  };
+  while (!writeBroken_ && outStart_ < out_.size() && remainingMs() > 0) {
+    pollfd writable{fd_, POLLOUT, 0};
+    if (poll(&writable, 1, remainingMs()) <= 0 || !WritePending()) break;
+  }
+  shutdown(fd_, SHUT_WR);
+  char buffer[4096];
+  while (remainingMs() > 0) {
+    pollfd readable{fd_, POLLIN, 0};
+    const int ready = poll(&readable, 1, remainingMs());
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;
+    const ssize_t got = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) break;
+  }
+  Close();
 }
 
 void WindowChannel::Close() {

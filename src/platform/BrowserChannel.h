@@ -68,6 +68,9 @@ class WindowChannel {
 
   void Send(const WindowMessage& message);
   bool IsOpen() const { return fd_ >= 0; }
+  // Tells the peer this end is done and waits, up to timeoutMs, for its end to close; whatever it
+  // still sends is dropped. Then the channel is closed; onClosed does not run.
+  void CloseAndWaitForPeer(int timeoutMs);
 
  private:
   static gboolean OnReadable(gint fd, GIOCondition condition, gpointer self);

@@ -16,6 +16,9 @@ namespace {
 
 // How long a window program that was told to go may take before it is stopped.
 constexpr guint kExitGraceSeconds = 3;
+// How long closing the window waits for the program to have taken its window off the screen:
+// once the main window is closed (or the agent has ended) no window of it is left.
+constexpr int kCloseWaitMs = 2000;
 
 std::string ExecutableDir() {
   std::error_code error;
@@ -119,6 +122,7 @@ void BrowserProcessHost::Present() {
 void BrowserProcessHost::Destroy() {
   hasDocument_ = false;
   onErrors_.clear();
+  if (channel_) channel_->CloseAndWaitForPeer(kCloseWaitMs);
   channel_.reset();
   process_.reset();
   pid_ = 0;

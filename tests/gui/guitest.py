@@ -225,7 +225,8 @@ def alive(pid):
 
 
 def web_processes(pid):
-    return [c for c in children(pid) if c[1].startswith("WebKitWebProces")]
+    """The web processes below a process (the program's are below its window program)."""
+    return [c for c in descendants(pid) if c[1].startswith("WebKitWebProces")]
 
 
 def descendants(pid):

@@ -27,8 +27,11 @@ class BrowserWindow final : public BrowserEvents {
             fd, [this](WindowMessage message) { OnMessage(std::move(message)); },
             [] { gtk_main_quit(); }) {}
 
+  // The agent waits for this end of the socket to close, which happens after this: by then the
+  // X server has taken the window away.
   ~BrowserWindow() override {
     if (host_) host_->Destroy();
+    if (GdkDisplay* display = gdk_display_get_default()) gdk_display_sync(display);
   }
 
  private:
