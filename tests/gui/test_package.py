@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""The Debian package: CPack builds it with the runtime dependencies found by shlibdeps and every
-file a desktop needs; the desktop entry, the autostart entry and the AppStream data validate; the
-program extracted into a throwaway root runs under a tray host, shows its icon, and "My Shows"
-opens the main window with the bundled page, page and icons found beside the program itself."""
+"""The Debian package: scripts/package builds it from debian/ with dpkg-buildpackage, lintian finds
+no error or warning in it, its manual page renders without a warning and names every variable the
+README does, it holds the runtime dependencies found by shlibdeps and every file a desktop needs;
+the desktop entry, the autostart entry and the AppStream data validate; the program extracted into
+a throwaway root runs under a tray host, shows its icon, and "My Shows" opens the main window with
+the bundled page, page and icons found beside the program itself."""
 
 import glob
 import os
 import re
+import shutil
 import subprocess
 
 import guitest as g
@@ -15,9 +18,13 @@ BUILD = os.environ.get("QUORVEL_BUILD_DIR", os.path.join(g.SOURCE, "build"))
 APPLICATIONS = "./usr/share/applications/net.quorvel.Quorvel.desktop"
 AUTOSTART = "./etc/xdg/autostart/net.quorvel.Quorvel.desktop"
 METAINFO = "./usr/share/metainfo/net.quorvel.Quorvel.metainfo.xml"
-SHIPPED = ["./usr/bin/quorvel", "./usr/share/quorvel/page/main.html",
-           "./usr/share/quorvel/page/main.js", "./usr/share/quorvel/page/style.css",
-           APPLICATIONS, AUTOSTART, METAINFO] + [
+# The page's files: main.html loads the five scripts and the style sheet.
+PAGE_FILES = ["main.html", "format.js", "bridge.js", "lists.js", "views.js", "main.js", "style.css",
+              "placeholder.svg"]
+MANUAL = "./usr/share/man/man1/quorvel.1.gz"
+SHIPPED = ["./usr/bin/quorvel", MANUAL, "./usr/share/doc/quorvel/copyright",
+           "./usr/share/doc/quorvel/changelog.gz", APPLICATIONS, AUTOSTART, METAINFO] + [
+    f"./usr/share/quorvel/page/{name}" for name in PAGE_FILES] + [
     f"./usr/share/icons/hicolor/{size}/apps/{name}.{'svg' if size == 'scalable' else 'png'}"
     for size in ("16x16", "20x20", "22x22", "24x24", "32x32", "48x48", "scalable")
     for name in ("quorvel", "quorvel-today")]
@@ -28,14 +35,77 @@ OWN_ICONS = "usr/share/quorvel/resources/icons/hicolor"
 MARK_COLOUR = "#00b000"
 
 
-def build_package(d):
-    out = os.path.join(d.dir, "package")
-    built = subprocess.run(["cpack", "-G", "DEB", "-B", out], cwd=BUILD, capture_output=True,
-                           text=True, timeout=300)
-    failure = "" if built.returncode == 0 else built.stdout[-400:] + built.stderr[-400:]
-    g.require(built.returncode == 0, f"cpack -G DEB builds the package {failure}")
-    debs = glob.glob(os.path.join(out, "*.deb"))
-    return g.require(debs, f"one .deb is made {debs}")[0]
+def build_package():
+    # A fixed folder below the build tree, so ccache finds the same paths on the next run. The unit
+    # tests have their own run in the suite; no debug symbols package is needed here.
+    out = os.path.join(BUILD, "package-test")
+    env = dict(os.environ, DEB_BUILD_OPTIONS="nocheck noautodbgsym")
+    built = subprocess.run([os.path.join(g.SOURCE, "scripts", "package"), "--source", out],
+                           env=env, capture_output=True, text=True, timeout=480)
+    failure = "" if built.returncode == 0 else built.stdout[-1500:] + built.stderr[-1500:]
+    g.require(built.returncode == 0, f"scripts/package builds the package {failure}")
+    debs = glob.glob(os.path.join(out, "quorvel_*.deb"))
+    # The source package's own checks (debian/copyright, debian/rules...) and the binary's.
+    checked = glob.glob(os.path.join(out, "deb", "quorvel_*.dsc")) + glob.glob(
+        os.path.join(out, "deb", "quorvel_*.changes"))
+    g.require(len(debs) == 1 and len(checked) == 2,
+              f"a .deb, a .dsc and a .changes {debs} {checked}")
+    return debs[0], checked
+
+
+def check_lintian(checked):
+    # At lintian's default level, informational tags shown.
+    g.require(shutil.which("lintian"), "lintian is installed (scripts/setup installs it)")
+    result = subprocess.run(["lintian", "--display-info", "--tag-display-limit", "0", *checked],
+                            capture_output=True, text=True, timeout=600)
+    tags = [line for line in result.stdout.splitlines() if re.match(r"^[EWIPOX]: ", line)]
+    for line in tags:
+        if line.startswith(("I: ", "P: ", "X: ")):
+            g.note("lintian " + line)
+    bad = [line for line in tags if line.startswith(("E: ", "W: "))]
+    trouble = "" if result.returncode == 0 else result.stderr.strip()[-300:]
+    g.check(not bad and result.returncode == 0, f"lintian reports no error or warning {bad} {trouble}")
+
+
+def readme_variables():
+    with open(os.path.join(g.SOURCE, "README.md")) as f:
+        readme = f.read()
+    return sorted(set(re.findall(r"^\| `(QUORVEL_[A-Z_]+)`", readme, re.M)))
+
+
+def check_manual(root):
+    page = os.path.join(root, MANUAL[2:])
+    with open(page, "rb") as f:
+        g.check(f.read(2) == b"\x1f\x8b", "the manual page is gzipped")
+    shown = subprocess.run(["man", "--warnings", "-l", page], capture_output=True, text=True,
+                           timeout=30, env=dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8"))
+    g.check(shown.returncode == 0 and not shown.stderr.strip(),
+            f"man --warnings renders quorvel(1) without a warning {shown.stderr.strip()[-500:]}")
+    found = subprocess.run(["man", "-M", os.path.join(root, "usr/share/man"), "-w", "1", "quorvel"],
+                           capture_output=True, text=True, timeout=30)
+    g.check(os.path.realpath(found.stdout.strip()) == os.path.realpath(page),
+            f"man finds quorvel(1) in its section {found.stdout}")
+    text = shown.stdout
+    for section in ("NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "ENVIRONMENT", "FILES",
+                    "EXIT STATUS"):
+        g.check(re.search(rf"^{section}$", text, re.M), f"quorvel(1) has a {section} section")
+    environment = text[text.find("\nENVIRONMENT\n"):text.find("\nFILES\n")]
+    variables = readme_variables()
+    g.check(len(variables) >= 6, f"the README's host table is read {variables}")
+    missing = [v for v in variables + ["QUORVEL_INSTANCE_NAME"] if v not in environment]
+    g.check(not missing, f"quorvel(1) describes every variable of the README (missing {missing})")
+    files = text[text.find("\nFILES\n"):text.find("\nEXIT STATUS\n")]
+    absent = [path for path in ("favorites.xml", "registry.ini", "$XDG_CACHE_HOME/quorvel/",
+                                "quorvel.ics", "/etc/xdg/autostart/") if path not in files]
+    g.check(not absent, f"quorvel(1) names the data, settings, cache and calendar files {absent}")
+
+
+def check_version(deb):
+    with open(os.path.join(g.SOURCE, "CMakeLists.txt")) as f:
+        version = re.search(r"project\(quorvel VERSION ([0-9.]+)", f.read()).group(1)
+    packaged = g.run("dpkg-deb", "-f", deb, "Version").strip()
+    g.check(packaged == version, f"debian/changelog carries the program's version {version}: "
+            f"{packaged}")
 
 
 def check_contents(deb):
@@ -118,10 +188,13 @@ def run_extracted(d, root, server):
 
 def main():
     with g.Desktop("package") as d:
-        deb = build_package(d)
+        deb, checked = build_package()
         check_contents(deb)
+        check_version(deb)
+        check_lintian(checked)
         root = os.path.join(d.dir, "root")
         subprocess.run(["dpkg-deb", "-x", deb, root], check=True, timeout=60)
+        check_manual(root)
         validate(root)
         server = g.TestServer(d)
         mark_own_copies(root, server)

@@ -1,27 +1,12 @@
 // The window frame, hostile texts, loading without the program, file:// and the keyboard.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { startServer, launchBrowser, openPage, settle, stubCalls, texts } from './harness.mjs';
+import { pageSuite, PAGE_SCRIPTS, settle, stubCalls, texts } from './harness.mjs';
 import { SERIES, HOSTILE_NAMES, myShows, episodeRows, manyEpisodeRows, searchHits, details } from './fixtures.mjs';
 
-let server;
-let browser;
+const suite = pageSuite();
+const { open } = suite;
 
-before(async () => {
-  server = await startServer();
-  browser = await launchBrowser();
-});
-
-after(async () => {
-  await browser?.close();
-  await server?.close();
-});
-
-async function open(config, options = {}) {
-  const opened = await openPage(browser, server, { config, ...options });
-  if (!config.hold && !config.noExternal && !config.lateExternal) await settle(opened.page);
-  return opened;
-}
 
 test('the title bar drags with the left button and the close button closes', async () => {
   const { page, context } = await open({});
@@ -74,12 +59,12 @@ test('markup in every text shows as characters and runs nothing', async () => {
 
   const found = await page.evaluate(() => ({
     bold: document.querySelectorAll('main b').length,
-    scripts: document.querySelectorAll('script').length,
+    scripts: Array.from(document.querySelectorAll('script')).map((node) => node.getAttribute('src')),
     images: Array.from(document.querySelectorAll('img')).map((img) => [img.getAttribute('src'), img.getAttribute('onerror')]),
     handlers: Array.from(document.querySelectorAll('*')).filter((node) => Array.from(node.attributes).some((at) => at.name.startsWith('on'))).length
   }));
   // The one picture address that is not a script URL was tried as a picture, failed and left.
-  assert.deepEqual(found, { bold: 0, scripts: 1, images: [], handlers: 0 });
+  assert.deepEqual(found, { bold: 0, scripts: PAGE_SCRIPTS, images: [], handlers: 0 });
   const calls = (await stubCalls(page)).map((call) => call[0]);
   assert.ok(!calls.includes('OnClose'), calls.join(' '));
   assert.deepEqual((await stubCalls(page)).filter((call) => call[0] === 'OpenURL'), [
@@ -158,12 +143,13 @@ test('the keyboard reaches everything: Tab order, focus ring, shortcuts, arrows,
   });
   const focused = () => page.evaluate(() => document.activeElement.getAttribute('aria-label') || document.activeElement.textContent.trim());
   const order = [];
-  for (let i = 0; i < 8; i += 1) {
+  for (let i = 0; i < 9; i += 1) {
     await page.keyboard.press('Tab');
     order.push(await focused());
   }
-  assert.deepEqual(order, ['My Shows', 'Next', 'Recent', 'Now', 'Search', 'Breaking BadAMC · Drama, Crime',
-    'Unfollow Breaking Bad', 'Game of ThronesHBO · Action, Adventure']);
+  // One card of the list is a tab stop (with its unfollow button); arrows move within the list.
+  assert.deepEqual(order, ['Skip to content', 'My Shows', 'Next', 'Recent', 'Now', 'Search',
+    'Breaking BadAMC · Drama, Crime', 'Unfollow Breaking Bad', 'Close']);
   await page.keyboard.press('Shift+Tab');
   await page.keyboard.press('Shift+Tab');
   const ring = await page.evaluate(() => getComputedStyle(document.activeElement).outlineStyle);
@@ -186,13 +172,15 @@ test('the keyboard reaches everything: Tab order, focus ring, shortcuts, arrows,
   await context.close();
 });
 
-test('5000 rows render, one page call each', async (t) => {
+test('5000 rows arrive one page call each; only the rows in view are drawn', async (t) => {
   const { page, context } = await open({
     answers: { ShowNextShows: manyEpisodeRows('PopulateNextShows', 5000), ShowMyShows: myShows(null, 5000) }, hold: true
   });
   await page.evaluate(() => window.__stub.release());
   await settle(page, 120000);
-  assert.equal(await page.locator('#view-myshows .card').count(), 5000);
+  assert.equal(await page.evaluate(() => Page.lists.myshows.length), 5000);
+  assert.equal(await page.locator('#view-myshows .view-sub').textContent(), '5000 series');
+  assert.ok(await page.locator('#view-myshows .card').count() < 200);
   // Timed inside the page, from the request to the list laid out after "initFinish".
   const elapsed = await page.evaluate(() => new Promise((done) => {
     const started = performance.now();
@@ -205,9 +193,13 @@ test('5000 rows render, one page call each', async (t) => {
     document.querySelector('.nav-item[data-view="next"]').click();
   }));
   await settle(page, 120000);
-  assert.equal(await page.locator('#view-next .ep-row').count(), 5000);
+  assert.equal(await page.evaluate(() => Page.lists.next.length), 5000);
   assert.equal(await page.evaluate(() => window.__stub.delivered.filter((call) => call[0] === 'PopulateNextShows').length), 5000);
-  assert.equal(await page.locator('#view-next .ep-series').last().textContent(), 'Series number 5000');
+  // Soonest first: the last row is the last of the latest day, in arrival order.
+  await page.evaluate(() => { const pane = document.querySelector('#view-next .pane'); pane.scrollTop = pane.scrollHeight; });
+  await page.waitForFunction(() => document.querySelector('#view-next .ep-row:last-child')?.dataset.index === '4999');
+  assert.equal(await page.locator('#view-next .ep-series').last().textContent(), 'Series number 4800');
+  assert.equal(await page.locator('#view-next .ep-row').last().getAttribute('aria-posinset'), '5000');
   t.diagnostic(`5000 next rows delivered one call each and laid out in ${elapsed} ms`);
   await context.close();
 });
@@ -233,4 +225,15 @@ test('following from the details of a search hit, then unfollowing there', async
     ['ShowMyShows', 'GetDetails 153021', 'AddToFavs', 'RemoveShow 153021', 'ShowMyShows']);
   assert.equal(await follow.textContent(), 'Follow');
   await context.close();
+});
+
+test('main.html loads exactly the scripts beside it, in order, and nothing inline', async () => {
+  const fs = await import('node:fs');
+  const path = await import('node:path');
+  const { pageDir } = await import('./harness.mjs');
+  const html = fs.readFileSync(path.join(pageDir, 'main.html'), 'utf8');
+  const tags = [...html.matchAll(/<script([^>]*)>([\s\S]*?)<\/script>/g)];
+  assert.deepEqual(tags.map((tag) => /src="([^"]+)"/.exec(tag[1])?.[1]), PAGE_SCRIPTS);
+  assert.ok(tags.every((tag) => tag[2].trim() === ''));
+  assert.deepEqual(fs.readdirSync(pageDir).filter((name) => name.endsWith('.js')).sort(), [...PAGE_SCRIPTS].sort());
 });

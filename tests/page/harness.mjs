@@ -4,6 +4,7 @@ import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { before, after } from 'node:test';
 import { chromium } from 'playwright-core';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
@@ -11,6 +12,9 @@ export const repoRoot = path.resolve(here, '..', '..');
 export const pageDir = path.join(repoRoot, 'page');
 export const artifactsDir = path.join(repoRoot, 'tests', 'artifacts', 'page');
 const stubPath = path.join(here, 'stub.js');
+
+// The page's own scripts, in the order main.html loads them.
+export const PAGE_SCRIPTS = ['format.js', 'bridge.js', 'lists.js', 'views.js', 'main.js'];
 
 export const CHROMIUM = process.env.QUORVEL_CHROMIUM || '/usr/bin/chromium';
 const CHROMIUM_FLAGS = [
@@ -42,8 +46,11 @@ export function startServer() {
     if (url.pathname.startsWith('/art/')) {
       const body = artwork(url.pathname.slice(5));
       if (body) {
-        response.writeHead(200, { 'content-type': 'image/svg+xml' });
-        response.end(body);
+        // ?delay=MS holds the picture back, to see the page while pictures load.
+        setTimeout(() => {
+          response.writeHead(200, { 'content-type': 'image/svg+xml' });
+          response.end(body);
+        }, Number(url.searchParams.get('delay')) || 0);
         return;
       }
     }
@@ -63,7 +70,7 @@ export function startServer() {
       const { port } = server.address();
       resolve({
         base: `http://127.0.0.1:${port}`,
-        art: (n, w = 680, h = 1000) => `http://127.0.0.1:${port}/art/${n}-${w}x${h}.svg`,
+        art: (n, w = 680, h = 1000, delay = 0) => `http://127.0.0.1:${port}/art/${n}-${w}x${h}.svg` + (delay ? `?delay=${delay}` : ''),
         broken: (n) => `http://127.0.0.1:${port}/missing/${n}.jpg`,
         hits,
         close: () => new Promise((done) => { server.closeAllConnections?.(); server.close(done); })
@@ -82,11 +89,12 @@ export async function launchBrowser() {
 export const PAGE_QUERY = '?v=6F9619FF-8B86-D011-B42D-00C04FC964FF&t={A1B2C3D4-0000-4000-8000-0123456789AB}';
 
 // Opens the page with the stub. Options: config (the stub's answers and switches),
-// colorScheme, fileUrl (load from file:// instead of the loopback server), query.
+// colorScheme, zoom, fileUrl (load from file:// instead of the loopback server), query.
 export async function openPage(browser, server, options = {}) {
   const context = await browser.newContext({
-    viewport: { width: 780, height: 552 },
-    deviceScaleFactor: 1,
+    // zoom: page zoom of the 780 x 552 window (2 = 200 %: a 390 x 276 page drawn twice as large).
+    viewport: { width: Math.round(780 / (options.zoom || 1)), height: Math.round(552 / (options.zoom || 1)) },
+    deviceScaleFactor: options.zoom || 1,
     colorScheme: options.colorScheme || 'light',
     reducedMotion: 'reduce'
   });
@@ -107,6 +115,26 @@ export async function openPage(browser, server, options = {}) {
     : `${server.base}/page/main.html${query}`;
   await page.goto(url);
   return { page, context, pageErrors };
+}
+
+// The shared preamble of a test file: one server and one Chromium for the file, and open(config,
+// options) giving a page that has settled (unless the stub holds its answers or has no program).
+export function pageSuite() {
+  const suite = { server: null, browser: null };
+  before(async () => {
+    suite.server = await startServer();
+    suite.browser = await launchBrowser();
+  });
+  after(async () => {
+    await suite.browser?.close();
+    await suite.server?.close();
+  });
+  suite.open = async (config = {}, options = {}) => {
+    const opened = await openPage(suite.browser, suite.server, { config, ...options });
+    if (!config.hold && !config.noExternal && !config.lateExternal) await settle(opened.page);
+    return opened;
+  };
+  return suite;
 }
 
 // Waits until the stub has delivered every answer and the page has no request left.
@@ -133,4 +161,11 @@ export async function screenshot(page, name) {
 // Texts shown in a list, one per row, from the given selector inside each row.
 export async function texts(page, selector) {
   return page.locator(selector).allTextContents();
+}
+
+// Waits for two frames and for every picture still loading (at most two seconds).
+export async function pictures(page) {
+  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => setTimeout(done, 50))));
+  await page.evaluate(() => Promise.all(Array.from(document.images).filter((img) => !img.complete)
+    .map((img) => new Promise((done) => { img.addEventListener('load', done); img.addEventListener('error', done); setTimeout(done, 2000); }))));
 }

@@ -1,26 +1,16 @@
 // Screenshots of every view in light and dark, saved to tests/artifacts/page/, and the layout
 // rules that hold at 780 x 552: no scroll bars on the body, lists scroll in their own panes.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { startServer, launchBrowser, openPage, settle, screenshot } from './harness.mjs';
+import { pageSuite, settle, screenshot } from './harness.mjs';
 import { SERIES, myShows, episodeRows, nowRows, searchHits, details, seasonRows } from './fixtures.mjs';
 
-let server;
-let browser;
-
-before(async () => {
-  server = await startServer();
-  browser = await launchBrowser();
-});
-
-after(async () => {
-  await browser?.close();
-  await server?.close();
-});
+const suite = pageSuite();
+const { open } = suite;
 
 function world() {
-  const poster = (i) => (i === 3 ? server.broken(i) : i === 6 ? '' : server.art(i));
-  const still = (i) => (i === 2 ? '' : server.art(i + 3, 400, 225));
+  const poster = (i) => (i === 3 ? suite.server.broken(i) : i === 6 ? '' : suite.server.art(i));
+  const still = (i) => (i === 2 ? '' : suite.server.art(i + 3, 400, 225));
   return {
     ShowMyShows: myShows(poster),
     ShowNextShows: episodeRows('PopulateNextShows', [[1, 1, 0], [0, 0, 1], [2, 2, 5], [3, 3, 12], [4, 4, 40], [5, 5, 96]], still),
@@ -29,14 +19,14 @@ function world() {
       'Breaking Bad 5x14 Ozymandias 720p', 'Game of Thrones 8x03 The Long Night 1080p',
       'The Office US 9x23 Finale 720p', 'Friends 10x18 The Last One 480p'
     ], still),
-    'SearchCallback:the': searchHits((i) => (i === 1 ? '' : server.art(i, 758, 140)), [
+    'SearchCallback:the': searchHits((i) => (i === 1 ? '' : suite.server.art(i, 758, 140)), [
       [SERIES[2], '2005-03-24', 'A mockumentary on a group of typical office workers, where the workday consists of ego clashes, inappropriate behavior, and tedium.'],
       [SERIES[4], '2010-10-31', 'Sheriff Deputy Rick Grimes awakens from a coma to find a post-apocalyptic world dominated by flesh-eating zombies.'],
       [SERIES[5], '2007-09-24', 'Two brilliant physicists know how the universe works, but not how to talk to women.'],
       [SERIES[7], '2005-09-19', '']
     ]),
     'GetDetails:121361': details(SERIES[1], {
-      art: server.art(1),
+      art: suite.server.art(1),
       seasons: '8',
       status: 'Continuing',
       actors: '|Emilia Clarke|Kit Harington|Peter Dinklage|Lena Headey|Sophie Turner|Maisie Williams|',
@@ -85,7 +75,7 @@ const VIEWS = [
 for (const scheme of ['light', 'dark']) {
   test(`every view looks tidy in ${scheme}`, async () => {
     for (const [name, show] of VIEWS) {
-      const { page, context, pageErrors } = await openPage(browser, server, { config: { answers: world() }, colorScheme: scheme });
+      const { page, context, pageErrors } = await open({ answers: world() }, { colorScheme: scheme });
       await settle(page);
       await show(page);
       if (name !== 'loading') await settle(page);
@@ -105,7 +95,7 @@ for (const scheme of ['light', 'dark']) {
 }
 
 test('artwork that is missing or unreachable falls back to the placeholder', async () => {
-  const { page, context } = await openPage(browser, server, { config: { answers: world() } });
+  const { page, context } = await open({ answers: world() });
   await settle(page);
   await page.waitForFunction(() => document.querySelectorAll('#view-myshows .art.loaded').length === 6);
   const arts = await page.locator('#view-myshows .card .art').evaluateAll((boxes) => boxes.map((box) => ({
@@ -120,12 +110,13 @@ test('artwork that is missing or unreachable falls back to the placeholder', asy
 });
 
 test('500 rows render in order and scroll inside their pane', async () => {
-  const { page, context } = await openPage(browser, server, { config: { answers: { ShowMyShows: myShows(null, 500) } } });
+  const { page, context } = await open({ answers: { ShowMyShows: myShows(null, 500) } });
   await settle(page);
-  const names = await page.locator('#view-myshows .card-name').allTextContents();
+  const names = await page.evaluate(() => Page.lists.myshows.items.map((row) => row.name));
   assert.equal(names.length, 500);
   assert.equal(names[0], 'Breaking Bad #1');
   assert.equal(names[499], 'Friends #500');
+  assert.equal(await page.locator('#view-myshows .card-name').first().textContent(), 'Breaking Bad #1');
   const pane = await page.evaluate(() => {
     const node = document.querySelector('#view-myshows [data-role="pane"]');
     node.scrollTop = node.scrollHeight;
@@ -133,6 +124,7 @@ test('500 rows render in order and scroll inside their pane', async () => {
   });
   assert.deepEqual(pane, { scrolls: true, moved: true, window: 0 });
   await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+  assert.equal(await page.locator('#view-myshows .card-name').last().textContent(), 'Friends #500');
   await screenshot(page, 'myshows-500-scrolled');
   await context.close();
 });

@@ -8,7 +8,7 @@ summary() {
   echo "$1 passed, $2 failed"
 }
 
-if [ ! -f node_modules/playwright-core/package.json ]; then
+if [ ! -f node_modules/playwright-core/package.json ] || [ ! -f node_modules/@axe-core/playwright/package.json ]; then
   if ! npm ci --no-audit --no-fund --prefer-offline --loglevel=error; then
     echo "page tests: npm ci failed" >&2
     summary 0 1

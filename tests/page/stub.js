@@ -4,17 +4,20 @@
  * one page-function call per task, in the order of the requests. Answers come from
  * window.__stubConfig.answers, keyed "Method:firstArgument" or "Method", each a list of
  * [pageFunction, ...arguments]. With hold set, answers wait until step() or release().
+ * Page functions the program calls on its own (ShowNotice) go into an answer like any row.
  */
 (() => {
   const config = window.__stubConfig || {};
   if (config.noExternal) return;
 
   const ONE_ARGUMENT = new Set(['SearchCallback', 'GetDetails', 'ShowSeason', 'RemoveShow', 'OpenURL']);
+  // The thirteen methods and the newer OpenCalendar; config.without leaves some out (an older program).
+  const without = new Set(config.without || []);
   const METHODS = [
     'OnClick', 'OnClose', 'DragWindow', 'CheckCurrentPlaying', 'SearchCallback', 'GetDetails', 'ShowSeason',
-    'AddToFavs', 'ShowNextShows', 'ShowRecentShows', 'ShowMyShows', 'RemoveShow', 'OpenURL'
-  ];
-  const SILENT = new Set(['OnClick', 'OnClose', 'DragWindow', 'OpenURL']);
+    'AddToFavs', 'ShowNextShows', 'ShowRecentShows', 'ShowMyShows', 'RemoveShow', 'OpenURL', 'OpenCalendar'
+  ].filter((method) => !without.has(method));
+  const SILENT = new Set(['OnClick', 'OnClose', 'DragWindow', 'OpenURL', 'OpenCalendar']);
 
   const stub = {
     calls: [],

@@ -1,45 +1,30 @@
 // Each view of the page against the stub: rows in order, empty states, loading until "initFinish".
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { startServer, launchBrowser, openPage, settle, stubCalls, setAnswers, texts } from './harness.mjs';
+import { pageSuite, settle, stubCalls, setAnswers, texts } from './harness.mjs';
 import { SERIES, airDate, myShows, episodeRows, nowRows, searchHits, details, seasonRows } from './fixtures.mjs';
 
-let server;
-let browser;
+const suite = pageSuite();
+const { open } = suite;
 
-before(async () => {
-  server = await startServer();
-  browser = await launchBrowser();
-});
-
-after(async () => {
-  await browser?.close();
-  await server?.close();
-});
-
-async function open(config, options = {}) {
-  const opened = await openPage(browser, server, { config, ...options });
-  if (!config.hold) await settle(opened.page);
-  return opened;
-}
 
 test('page functions are globals with the contract arities', async () => {
   const { page, context } = await open({});
   const arities = await page.evaluate(() => Object.fromEntries([
     'PopulateMyShowsTable', 'PopulateNextShows', 'PopulateRecentShows', 'PopulateSearchTable',
     'PopulateSeasonsTable', 'PopulateCurentlyPlayingTable', 'AddRssItem', 'PopulateDetails',
-    'ShowResults', 'NoResults', 'initFinish'
+    'ShowResults', 'NoResults', 'initFinish', 'ShowNotice'
   ].map((name) => [name, typeof window[name] === 'function' ? window[name].length : null])));
   assert.deepEqual(arities, {
     PopulateMyShowsTable: 5, PopulateNextShows: 12, PopulateRecentShows: 12, PopulateSearchTable: 6,
     PopulateSeasonsTable: 4, PopulateCurentlyPlayingTable: 12, AddRssItem: 2, PopulateDetails: 11,
-    ShowResults: 0, NoResults: 0, initFinish: 0
+    ShowResults: 0, NoResults: 0, initFinish: 0, ShowNotice: 1
   });
   await context.close();
 });
 
 test('My Shows is asked for once at start and its rows keep the order of the answer', async () => {
-  const { page, context, pageErrors } = await open({ answers: { ShowMyShows: myShows((i) => server.art(i)) } });
+  const { page, context, pageErrors } = await open({ answers: { ShowMyShows: myShows((i) => suite.server.art(i)) } });
   assert.deepEqual(await stubCalls(page), [['ShowMyShows']]);
   assert.equal(await page.locator('#view-myshows').isVisible(), true);
   assert.deepEqual(await texts(page, '#view-myshows .card-name'), SERIES.map((s) => s.name));
@@ -75,23 +60,23 @@ test('unfollow asks twice, calls RemoveShow with the number, then reads My Shows
   await context.close();
 });
 
-test('Next shows episode code, title, date and days to go, with the overview on demand', async () => {
+test('Next lists soonest first with episode code, title, date and days to go, and the overview on demand', async () => {
   const { page, context } = await open({
-    answers: { ShowNextShows: episodeRows('PopulateNextShows', [[1, 1, 5], [0, 0, 1], [2, 2, 0], [3, 3, 40]], (i) => server.art(i, 400, 225)) }
+    answers: { ShowNextShows: episodeRows('PopulateNextShows', [[1, 1, 5], [0, 0, 1], [2, 2, 0], [3, 3, 40]], (i) => suite.server.art(i, 400, 225)) }
   });
   await page.getByRole('button', { name: 'Next' }).click();
   await settle(page);
   assert.deepEqual((await stubCalls(page)).map((call) => call[0]), ['ShowMyShows', 'ShowNextShows']);
   assert.deepEqual(await texts(page, '#view-next .ep-series'),
-    ['Game of Thrones', 'Breaking Bad', 'The Office (US)', 'Friends']);
-  assert.deepEqual(await texts(page, '#view-next .ep-code'), ['S08E03', 'S05E14', 'S09E23', 'S10E18']);
-  assert.deepEqual(await texts(page, '#view-next .ep-rel'), ['in 5 days', 'tomorrow', 'today', 'in 40 days']);
-  assert.match(await page.locator('#view-next .ep-title').first().textContent(), /The Long Night$/);
+    ['The Office (US)', 'Breaking Bad', 'Game of Thrones', 'Friends']);
+  assert.deepEqual(await texts(page, '#view-next .ep-code'), ['S09E23', 'S05E14', 'S08E03', 'S10E18']);
+  assert.deepEqual(await texts(page, '#view-next .ep-rel'), ['today', 'tomorrow', 'in 5 days', 'in 40 days']);
+  assert.match(await page.locator('#view-next .ep-title').nth(2).textContent(), /The Long Night$/);
   assert.equal(await page.locator('#view-next .ep-overview').count(), 0);
-  await page.locator('#view-next .ep-head').first().click();
+  await page.locator('#view-next .ep-head').nth(2).click();
   assert.equal(await page.locator('#view-next .ep-overview').first().textContent(),
     'The Night King and his army have arrived at Winterfell.');
-  assert.equal(await page.locator('#view-next .ep-head').first().getAttribute('aria-expanded'), 'true');
+  assert.equal(await page.locator('#view-next .ep-head').nth(2).getAttribute('aria-expanded'), 'true');
   await page.locator('#view-next .ep-more').first().getByRole('button', { name: 'Series details' }).click();
   assert.deepEqual((await stubCalls(page)).at(-1), ['GetDetails', 121361]);
   await context.close();
@@ -181,7 +166,7 @@ test('Now with no episode takes the NoResults that follows initFinish, and the n
 test('Search sends the text on Enter and lists the hits in order; no hits gives an empty state', async () => {
   const { page, context } = await open({
     answers: {
-      'SearchCallback:the office': searchHits((i) => server.art(i, 758, 140), [
+      'SearchCallback:the office': searchHits((i) => suite.server.art(i, 758, 140), [
         [SERIES[2], '2005-03-24', 'A mockumentary on a group of typical office workers.'],
         [SERIES[0], '2008-01-20', ''],
         [SERIES[3], '', 'Six friends in Manhattan.']
@@ -220,7 +205,7 @@ test('Details show the series, split actors and genres, link IMDb, pick seasons 
   const { page, context } = await open({
     answers: {
       ShowMyShows: [['initFinish']],
-      'GetDetails:81189': details(s, { art: server.art(1), seasons: '5' }),
+      'GetDetails:81189': details(s, { art: suite.server.art(1), seasons: '5' }),
       'ShowSeason:5': seasonRows(4),
       'ShowSeason:2': seasonRows(3, 10)
     }
@@ -364,8 +349,10 @@ test('dates that cannot be read are shown as they came', async () => {
   });
   await page.getByRole('button', { name: 'Next' }).click();
   await settle(page);
+  // Undated rows go last, in the order they came.
+  assert.deepEqual(await texts(page, '#view-next .ep-series'), ['C', 'A', 'B']);
   assert.deepEqual(await texts(page, '#view-next .ep-date'),
-    ['Date not known', '2024-02-30', await page.locator('#view-next .ep-date').nth(2).textContent()]);
+    [await page.locator('#view-next .ep-date').first().textContent(), 'Date not known', '2024-02-30']);
   assert.deepEqual(await texts(page, '#view-next .ep-rel'), ['in 2 days']);
   assert.deepEqual(await texts(page, '#view-next .ep-code'), ['S01E02', 'S01E02']);
   await context.close();
@@ -379,8 +366,14 @@ test('an absurd season count is capped, and a season without episodes says so', 
   await page.evaluate(() => { PopulateMyShowsTable('The Big Bang Theory', '80379', 'CBS', '|Comedy|', ''); initFinish(); });
   await page.locator('#view-myshows .card-open').first().click();
   await settle(page);
-  assert.equal(await page.locator('#view-details .season-chip').count(), 250);
+  // Past a dozen seasons the picker is a list box holding every season.
+  assert.equal(await page.locator('#view-details .season-chip').count(), 0);
+  const picker = page.locator('#view-details').getByRole('combobox', { name: 'Season' });
+  assert.equal(await picker.locator('option').count(), 250);
+  assert.equal(await picker.inputValue(), '250');
   assert.deepEqual((await stubCalls(page)).at(-1), ['ShowSeason', 250]);
   assert.match(await page.locator('#view-details [data-role="season-state"]').textContent(), /No episodes are listed for season 250/);
+  await picker.selectOption('1');
+  assert.deepEqual((await stubCalls(page)).at(-1), ['ShowSeason', 1]);
   await context.close();
 });
