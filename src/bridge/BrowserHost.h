@@ -26,7 +26,8 @@ class BrowserEvents {
   virtual void OnDocumentChanged(bool /*hasDocument*/) {}
 };
 
-// The borderless window with its web view, as the main window drives it. The GTK implementation
+// The borderless window with its web view, as the main window drives it. The program's host is
+// a window program on the far side of a socket (platform/BrowserProcess.h), whose GTK window
 // lives in platform/gtk; tests use a fake.
 class BrowserHost {
  public:
