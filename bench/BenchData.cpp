@@ -9,8 +9,9 @@
 #include <filesystem>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
+#include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "shows/SeriesRecord.h"
 
@@ -23,12 +24,15 @@ BenchFolder::BenchFolder() {
   setenv("XDG_DATA_HOME", (root_ + "/data").c_str(), 1);
   setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
   setenv("XDG_CACHE_HOME", (root_ + "/cache").c_str(), 1);
+  Places places;
   // Nothing listens here: the feed and any download fail at once.
-  setenv("QUORVEL_FEED_HOST", "127.0.0.1:9", 1);
-  setenv("QUORVEL_TVDB_HOST", "127.0.0.1:9", 1);
+  places.feedHost = places.tvdbHost = "127.0.0.1:9";
+  places.dataFolder = DataFolderFromEnvironment();
+  places_ = std::make_unique<ScopedPlaces>(std::move(places));
 }
 
 BenchFolder::~BenchFolder() {
+  places_.reset();
   std::error_code ignored;
   std::filesystem::remove_all(root_, ignored);
 }

@@ -2,14 +2,19 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "bridge/PageScript.h"
+#include "core/Fetcher.h"
+#include "core/Places.h"
+#include "platform/CurlFetcher.h"
 
 namespace quorvel::bench {
 
-// A private data folder for one benchmark run, removed at the end.
+// A private data folder for one benchmark run, removed at the end, installed with the program's
+// fetcher and hosts where nothing listens, as app/main installs its own.
 class BenchFolder {
  public:
   BenchFolder();
@@ -21,6 +26,9 @@ class BenchFolder {
 
  private:
   std::string root_;
+  std::unique_ptr<ScopedPlaces> places_;
+  CurlFetcher fetcher_;
+  ScopedFetcher installedFetcher_{fetcher_};
 };
 
 // Writes favorites.xml and one series file per followed series, in the stored layout, with

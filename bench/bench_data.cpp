@@ -8,6 +8,8 @@
 #include <string>
 
 #include "BenchData.h"
+#include "app/Paths.h"
+#include "core/Places.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {
@@ -15,6 +17,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   setenv("XDG_DATA_HOME", argv[1], 1);
+  quorvel::Places places;
+  places.dataFolder = quorvel::DataFolderFromEnvironment();
+  const quorvel::ScopedPlaces installed(places);
   const auto files = quorvel::bench::WriteFollowedSeries(std::stoi(argv[2]), std::stoi(argv[3]));
   std::printf("%zu series written\n", files.size());
   return files.empty() ? 1 : 0;

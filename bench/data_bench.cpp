@@ -7,6 +7,7 @@
 
 #include "BenchData.h"
 #include "app/Paths.h"
+#include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "shows/SeriesRecord.h"
 

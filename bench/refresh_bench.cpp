@@ -11,9 +11,10 @@
 
 #include "BenchData.h"
 #include "app/Paths.h"
+#include "core/Fetcher.h"
+#include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/StartupRefresh.h"
-#include "shows/Fetcher.h"
 #include "support/TestServer.h"
 
 namespace quorvel::bench {

@@ -11,9 +11,9 @@
 
 #include "BenchData.h"
 #include "bridge/WebPage.h"
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
 #include "schedule/ShowViews.h"
-#include "shows/CurrentlyPlaying.h"
+#include "schedule/CurrentlyPlaying.h"
 
 namespace quorvel::bench {
 namespace {

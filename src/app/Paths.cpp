@@ -8,15 +8,12 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/Hosts.h"
+#include "core/Guid.h"
+#include "core/XdgDirs.h"
 #include "platform/RegistryStore.h"
-#include "platform/UriLauncher.h"
-#include "platform/XdgDirs.h"
 
 namespace quorvel {
 namespace {
-
-constexpr const char* kAccessKey = "9F41B2D07E6A3C15";
 
 // "%NAME%" references replaced from the environment; unknown names stay as written.
 std::string ExpandEnvironmentStrings(const std::string& text) {
@@ -36,38 +33,15 @@ std::string ExpandEnvironmentStrings(const std::string& text) {
   return out;
 }
 
-std::string LowerAscii(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(g_ascii_tolower(c)); });
-  return lower;
-}
-
-// The scheme before the first ":" when no "/" or "?" comes before it; empty otherwise.
-std::string SchemeOf(const std::string& address) {
-  const std::size_t colon = address.find(':');
-  if (colon == std::string::npos || colon > 32) return {};
-  if (address.find_first_of("/?") < colon) return {};
-  return LowerAscii(std::string_view(address).substr(0, colon));
-}
-
 }  // namespace
 
-std::string GetDataFolder() {
+std::string DataFolderFromEnvironment() {
   const std::string base = UserDataDir();
   if (base.empty()) return {};
   const std::string folder = base + "/Quorvel/";
   struct stat info;
   if (stat(folder.c_str(), &info) != 0) g_mkdir_with_parents(folder.c_str(), 0700);
   return folder;
-}
-
-std::string GetFavoritesPath() {
-  return GetDataFolder() + "favorites.xml";
-}
-
-std::string GetSeriesRecordUrl(const std::string& seriesId) {
-  return "http://" + TvdbHost() + "/api/" + kAccessKey + "/series/" + seriesId + "/all/en.xml";
 }
 
 std::string ReadRegistryString(RegistryRoot, const std::string& keyPath,
@@ -104,20 +78,6 @@ std::string GetUserId() {
     WriteRegistryString(kUserIdKey, "userid", id);
   }
   return id;
-}
-
-void OpenInBrowser(const std::string& address) {
-  if (address.empty()) return;
-  static constexpr std::array<std::string_view, 3> kOpened = {"http", "https", "mailto"};
-  static constexpr std::array<std::string_view, 5> kRefused = {"ftp", "gopher", "file", "news",
-                                                               "socks"};
-  const std::string scheme = SchemeOf(address);
-  if (std::find(kOpened.begin(), kOpened.end(), scheme) != kOpened.end()) {
-    CurrentUriLauncher().Launch(address);
-  } else if (std::find(kRefused.begin(), kRefused.end(), scheme) == kRefused.end()) {
-    CurrentUriLauncher().Launch("http://" + address);
-  }
-  // A page from a plain-http server must not make the desktop open local files or programs.
 }
 
 }  // namespace quorvel

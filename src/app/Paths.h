@@ -2,17 +2,11 @@
 
 #include <string>
 
-#include "platform/Guid.h"
-
 namespace quorvel {
 
 // $XDG_DATA_HOME (else ~/.local/share) + "/Quorvel/", created with its parents; always ends in
-// "/". Empty when no home folder can be found.
-std::string GetDataFolder();
-// GetDataFolder() + "favorites.xml".
-std::string GetFavoritesPath();
-// "http://" + TheTVDB host + "/api/" + access key + "/series/" + id + "/all/en.xml".
-std::string GetSeriesRecordUrl(const std::string& seriesId);
+// "/". Empty when no home folder can be found. Read once at start into Places::dataFolder.
+std::string DataFolderFromEnvironment();
 
 // The per-user id sent to the page server: read from the store, or made and stored on first use.
 std::string GetUserId();
@@ -26,11 +20,6 @@ bool WriteRegistryString(const std::string& keyPath, const std::string& valueNam
                          const std::string& text);
 // Writes the browser-emulation value at every start of a first instance.
 bool SetBrowserEmulation();
-
-// Opens an address with the desktop's default handler. Only http, https and mailto reach the
-// desktop; the other recognised schemes are refused; an address without a recognised scheme gets
-// "http://" in front. Empty does nothing.
-void OpenInBrowser(const std::string& address);
 
 inline constexpr const char* kUserIdKey = "SOFTWARE\\AppDataLow\\Software\\Quorvel";
 inline constexpr const char* kBrowserEmulationKey =

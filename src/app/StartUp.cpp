@@ -2,6 +2,7 @@
 
 #include "app/UpdateCheck.h"
 #include "bridge/CMainDlg.h"
+#include "core/NoThrow.h"
 #include "schedule/StartupRefresh.h"
 
 namespace quorvel {
@@ -20,12 +21,11 @@ StartUp::~StartUp() = default;
 
 LRESULT StartUp::OnInitDialog() {
   int count = 0;
-  try {
+  // Start-up goes on to the icon whatever the network or the files did.
+  RunGuarded([&] {
     count = RefreshFollowedShows();
     CheckForUpdate(desktop_.askOkCancel);
-  } catch (...) {
-    // Start-up goes on to the icon whatever the network or the files did.
-  }
+  });
   if (desktop_.makeTrayIcon) tray_ = desktop_.makeTrayIcon(*this);
   if (tray_) tray_->Add(count != 0);
   if (desktop_.showBalloon) desktop_.showBalloon();

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "platform/Desktop.h"
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
 
 namespace quorvel {
 

@@ -3,10 +3,10 @@
 #include <array>
 
 #include "BuildConfig.h"
-#include "app/Hosts.h"
-#include "app/Paths.h"
-#include "shows/NumericText.h"
-#include "shows/XmlDocument.h"
+#include "core/NumericText.h"
+#include "core/Places.h"
+#include "core/UriLauncher.h"
+#include "core/XmlDocument.h"
 
 namespace quorvel {
 

@@ -4,10 +4,13 @@
 
 #include <cstdio>
 
+#include "app/Environment.h"
 #include "app/Paths.h"
 #include "app/StartUp.h"
 #include "bridge/CMainDlg.h"
 #include "catalogue/EmbeddedCatalogue.h"
+#include "platform/CurlFetcher.h"
+#include "platform/GioUriLauncher.h"
 #include "platform/InstanceLock.h"
 #include "platform/gtk/EndSignals.h"
 #include "platform/gtk/GtkDesktop.h"
@@ -41,6 +44,12 @@ int main(int argc, char** argv) {
   SetBrowserEmulation();
   // Serves TheTVDB's addresses from TVmaze unless QUORVEL_TVDB_HOST is set; ends with main.
   catalogue::EmbeddedCatalogue catalogue;
+  // The real adapters and the places, installed here and nowhere else.
+  CurlFetcher fetcher;
+  const ScopedFetcher installedFetcher(fetcher);
+  GioUriLauncher launcher;
+  const ScopedUriLauncher installedLauncher(launcher);
+  const ScopedPlaces places(ReadPlaces());
   StartUp startUp(MakeGtkDesktop());
   lock.WatchStartedAgain([&startUp] { startUp.Post(WM_COMMAND, ID_MYSHOWS, 0); });
   // A logout, kill or Ctrl-C ends the program as the tray's "Exit" does, main window included.

@@ -1,18 +1,17 @@
 #include "bridge/CMainDlg.h"
 
-#include <glib.h>
 #include <malloc.h>
 
-#include "app/Hosts.h"
-#include "app/Paths.h"
-#include "app/ResourcePaths.h"
-#include "catalogue/EmbeddedCatalogue.h"
+#include "core/Guid.h"
+#include "core/NoThrow.h"
+#include "core/NumericText.h"
+#include "core/Places.h"
+#include "core/UriLauncher.h"
+#include "schedule/CurrentlyPlaying.h"
+#include "schedule/DetailsView.h"
 #include "schedule/Favorites.h"
+#include "schedule/SearchView.h"
 #include "schedule/ShowViews.h"
-#include "shows/CurrentlyPlaying.h"
-#include "shows/DetailsView.h"
-#include "shows/NumericText.h"
-#include "shows/SeriesSearch.h"
 
 namespace quorvel {
 
@@ -21,30 +20,12 @@ bool g_mainDlgOpen = false;
 
 namespace {
 
-// Commands never let an exception out into the main loop.
-template <class F>
-void RunGuarded(F&& command) {
-  try {
-    command();
-  } catch (...) {
-  }
-}
-
 // A view reads every followed series and frees it all again; the agent stays in the tray for
 // days, so the freed pages go back to the system instead of waiting in the heap.
 template <class F>
 void RunCommand(F&& command) {
   RunGuarded(std::forward<F>(command));
   malloc_trim(0);
-}
-
-std::string BundledPageUri() {
-  const std::string path = FindDataFile("page/main.html");
-  if (path.empty()) return {};
-  gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-  std::string result = uri ? uri : "";
-  g_free(uri);
-  return result;
 }
 
 }  // namespace
@@ -61,10 +42,11 @@ CMainDlg::~CMainDlg() {
 }
 
 std::string CMainDlg::PageAddress() {
-  const std::string host = PageHost();
-  const std::string base = host.empty() ? BundledPageUri() : "http://" + host + "/main.html";
-  return base + "?v=" + GetUserId() + "&t=" + NewGuidString() +
-         (catalogue::CatalogueAnswersTvdb() ? "&credit=tvmaze" : "");
+  const Places& places = CurrentPlaces();
+  const std::string base =
+      places.pageHost.empty() ? places.bundledPage : "http://" + places.pageHost + "/main.html";
+  return base + "?v=" + places.userId + "&t=" + NewGuidString() +
+         (places.catalogueCredit ? "&credit=tvmaze" : "");
 }
 
 void CMainDlg::BringToFront() {

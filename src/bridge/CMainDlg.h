@@ -5,8 +5,8 @@
 #include <string>
 
 #include "bridge/BrowserHost.h"
+#include "bridge/MessageWindow.h"
 #include "bridge/WebPage.h"
-#include "platform/MessageWindow.h"
 #include "shows/SeriesRecord.h"
 
 namespace quorvel {
@@ -21,7 +21,8 @@ class CMainDlg : public MessageWindow, private BrowserEvents {
   WebPage& page() { return page_; }
   // Brings the open window to the front.
   void BringToFront();
-  // The address the window navigates to: the page server's or the bundled page, with v and t.
+  // The address the window navigates to: the page server's or the bundled page (from the
+  // installed Places), with v, a fresh t, and the catalogue's credit when it answers.
   static std::string PageAddress();
 
   int32_t currentRowIndex = 0;

@@ -1,8 +1,8 @@
 #include "bridge/WebPage.h"
 
-#include "app/Paths.h"
-#include "platform/MessageWindow.h"
-#include "shows/NumericText.h"
+#include "bridge/MessageWindow.h"
+#include "core/NumericText.h"
+#include "core/UriLauncher.h"
 
 namespace quorvel {
 

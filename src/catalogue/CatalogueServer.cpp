@@ -6,6 +6,8 @@
 
 #include <utility>
 
+#include "core/NoThrow.h"
+
 namespace quorvel::catalogue {
 namespace {
 
@@ -157,11 +159,10 @@ void CatalogueServer::WorkLoop() {
     }
     auto completion = std::make_unique<Completion>();
     completion->message = job->message;
-    try {
-      completion->answer = catalogue_.Answer(job->path, job->rawQuery);
-    } catch (...) {
-      completion->answer = {500, "text/plain; charset=utf-8", "internal error\n"};
-    }
+    // A request that fails inside still gets an answer, and the worker lives on.
+    completion->answer =
+        NoThrow(CatalogueAnswer{500, "text/plain; charset=utf-8", "internal error\n"},
+                [&] { return catalogue_.Answer(job->path, job->rawQuery); });
     // The message belongs to the server thread: answer it there.
     g_main_context_invoke_full(context_, G_PRIORITY_DEFAULT, Complete, completion.release(),
                                DropCompletion);

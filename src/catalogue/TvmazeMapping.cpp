@@ -1,5 +1,7 @@
 #include "catalogue/TvmazeMapping.h"
 
+#include "core/Handles.h"
+
 #include <glib.h>
 #include <json-glib/json-glib.h>
 #include <libxml/HTMLparser.h>
@@ -10,31 +12,16 @@
 #include <cstring>
 #include <memory>
 
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 
 namespace quorvel::catalogue {
 namespace {
 
 constexpr int kMaxJsonDepth = 64;
 
-struct GObjectUnref {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
-using JsonParserPtr = std::unique_ptr<JsonParser, GObjectUnref>;
-
-struct HtmlDocFree {
-  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-using HtmlDocPtr = std::unique_ptr<xmlDoc, HtmlDocFree>;
-
-struct GDateTimeUnref {
-  void operator()(GDateTime* value) const { g_date_time_unref(value); }
-};
-using DateTimePtr = std::unique_ptr<GDateTime, GDateTimeUnref>;
-
-struct GFreeDeleter {
-  void operator()(gchar* text) const { g_free(text); }
-};
+using JsonParserPtr = GObjectPtr<JsonParser>;
+using HtmlDocPtr = XmlDocPtr;
+using DateTimePtr = GDateTimePtr;
 
 // Parses JSON; the parser owns the tree the returned root points into. Only a mutable tree may be
 // changed afterwards.
@@ -333,10 +320,10 @@ std::optional<std::string> ShowWithEpisodes(const std::string& showJson,
   JsonObject* embedded = json_object_new();
   json_object_set_member(embedded, "episodes", json_node_copy(episodes));
   json_object_set_object_member(show, "_embedded", embedded);  // replaces any earlier one
-  std::unique_ptr<JsonGenerator, GObjectUnref> generator(json_generator_new());
+  GObjectPtr<JsonGenerator> generator(json_generator_new());
   json_generator_set_root(generator.get(), root);
   gsize length = 0;
-  std::unique_ptr<gchar, GFreeDeleter> text(json_generator_to_data(generator.get(), &length));
+  GCharPtr text(json_generator_to_data(generator.get(), &length));
   if (!text) return std::nullopt;
   return std::string(text.get(), length);
 }

@@ -6,17 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "core/HttpGet.h"
+
 namespace quorvel::catalogue {
 
-struct UpstreamAnswer {
-  long status = 0;  // 0 when no HTTP answer arrived
-  std::string body;
-  std::string contentType;
-  std::optional<std::chrono::seconds> retryAfter;  // from a Retry-After header
-  std::string error;                               // why no answer, when status is 0
-
-  bool ok() const { return status >= 200 && status < 300; }
-};
+// The status (0 when no HTTP answer arrived), body, content type, Retry-After and, without an
+// answer, why.
+using UpstreamAnswer = HttpAnswer;
 
 struct UpstreamLimits {
   std::chrono::milliseconds connectTimeout{10000};

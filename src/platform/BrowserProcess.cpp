@@ -5,11 +5,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <cstdlib>
 #include <utility>
 
 #include "BuildConfig.h"
+#include "core/Handles.h"
+#include "platform/ResourcePaths.h"
 
 namespace quorvel {
 namespace {
@@ -19,12 +20,6 @@ constexpr guint kExitGraceSeconds = 3;
 // How long closing the window waits for the program to have taken its window off the screen:
 // once the main window is closed (or the agent has ended) no window of it is left.
 constexpr int kCloseWaitMs = 2000;
-
-std::string ExecutableDir() {
-  std::error_code error;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : exe.parent_path().string();
-}
 
 // Beside the program in the build tree, else where the package installs it relative to the
 // program (the same tree as the page and the icons).
@@ -81,14 +76,16 @@ bool BrowserProcessHost::Create() {
   if (command_.empty()) return false;
   int fds[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
-  GSubprocessLauncher* launcher = g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_NONE);
-  g_subprocess_launcher_take_fd(launcher, fds[1], kBrowserChannelFd);
-  std::vector<const gchar*> argv;
-  for (const auto& arg : command_) argv.push_back(arg.c_str());
-  argv.push_back(nullptr);
+  GSubprocess* process = nullptr;
   GError* error = nullptr;
-  GSubprocess* process = g_subprocess_launcher_spawnv(launcher, argv.data(), &error);
-  g_object_unref(launcher);  // closes the child's end here
+  {
+    GObjectPtr<GSubprocessLauncher> launcher(g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_NONE));
+    g_subprocess_launcher_take_fd(launcher.get(), fds[1], kBrowserChannelFd);
+    std::vector<const gchar*> argv;
+    for (const auto& arg : command_) argv.push_back(arg.c_str());
+    argv.push_back(nullptr);
+    process = g_subprocess_launcher_spawnv(launcher.get(), argv.data(), &error);
+  }  // the launcher closes the child's end here
   if (!process) {
     std::fprintf(stderr, "quorvel: cannot start the browser window: %s\n",
                  error ? error->message : "unknown error");

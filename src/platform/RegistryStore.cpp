@@ -3,22 +3,15 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
-#include "platform/XdgDirs.h"
+#include "core/Handles.h"
+#include "core/XdgDirs.h"
 
 #include <memory>
 
 namespace quorvel {
 namespace {
 
-struct KeyFileDeleter {
-  void operator()(GKeyFile* file) const { g_key_file_free(file); }
-};
-using KeyFilePtr = std::unique_ptr<GKeyFile, KeyFileDeleter>;
-
-struct GFreeDeleter {
-  void operator()(void* p) const { g_free(p); }
-};
-using GCharPtr = std::unique_ptr<gchar, GFreeDeleter>;
+using KeyFilePtr = GKeyFilePtr;
 
 KeyFilePtr LoadStore() {
   KeyFilePtr file(g_key_file_new());

@@ -6,10 +6,18 @@
 #include <cerrno>
 #include <string_view>
 
-#include "app/Paths.h"
-#include "shows/NumericText.h"
+#include "core/NumericText.h"
+#include "core/Places.h"
 
 namespace quorvel {
+
+const std::string& GetDataFolder() {
+  return CurrentPlaces().dataFolder;
+}
+
+std::string GetFavoritesPath() {
+  return GetDataFolder() + "favorites.xml";
+}
 
 bool FileExists(const std::string& path) {
   struct stat info;
@@ -17,7 +25,7 @@ bool FileExists(const std::string& path) {
 }
 
 bool IsSeriesFileInDataFolder(const std::string& path) {
-  const std::string folder = GetDataFolder();
+  const std::string& folder = GetDataFolder();
   constexpr std::string_view kExtension = ".xml";
   if (folder.empty() || path.size() <= folder.size() + kExtension.size()) return false;
   if (path.compare(0, folder.size(), folder) != 0) return false;

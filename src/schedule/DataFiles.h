@@ -4,6 +4,11 @@
 
 namespace quorvel {
 
+// The data folder the program installed (Places::dataFolder): ends in "/", or empty.
+const std::string& GetDataFolder();
+// GetDataFolder() + "favorites.xml".
+std::string GetFavoritesPath();
+
 // True when something exists at the path (a file the program may read).
 bool FileExists(const std::string& path);
 

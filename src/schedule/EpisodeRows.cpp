@@ -1,8 +1,9 @@
 #include "schedule/EpisodeRows.h"
 
-#include "bridge/WebPage.h"
-#include "schedule/Clock.h"
+#include "core/Clock.h"
+#include "core/NoThrow.h"
 #include "schedule/FollowedSeries.h"
+#include "schedule/PageCalls.h"
 #include "shows/Artwork.h"
 
 namespace quorvel {
@@ -34,9 +35,10 @@ std::vector<std::string> EpisodeRowArguments(const SeriesInfo& series, const Epi
           episode.IMDB_ID};
 }
 
-void SendPickedEpisodeRows(WebPage& page, std::optional<int64_t> bound,
+void SendPickedEpisodeRows(PageCalls& page, std::optional<int64_t> bound,
                            const EpisodePreference& prefers, EpisodeRowSender send) {
-  try {
+  // Rows already sent stay when reading stops; the page still hears that the view is complete.
+  RunGuarded([&] {
     // Without its bound the view has no rows to offer, only its end.
     if (bound) {
       ForEachFollowedSeries([&](const SeriesDocument& series) {
@@ -46,9 +48,7 @@ void SendPickedEpisodeRows(WebPage& page, std::optional<int64_t> bound,
         if (picked) (page.*send)(EpisodeRowArguments(series.series(), series.Episode(*picked)));
       });
     }
-  } catch (...) {
-    // Rows already sent stay; the page still hears that the view is complete.
-  }
+  });
   page.initFinish();
 }
 

@@ -12,7 +12,7 @@
 
 namespace quorvel {
 
-class WebPage;
+class PageCalls;
 
 // Decides whether an episode dated airDate replaces the best one so far.
 using EpisodePreference = std::function<bool(int64_t airDate, int64_t best, int64_t now)>;
@@ -25,11 +25,11 @@ std::optional<std::size_t> PickEpisode(const SeriesDocument& series, int64_t now
 // The twelve arguments of a next or recent row, in the page's order.
 std::vector<std::string> EpisodeRowArguments(const SeriesInfo& series, const EpisodeInfo& episode);
 
-using EpisodeRowSender = bool (WebPage::*)(const std::vector<std::string>&);
+using EpisodeRowSender = bool (PageCalls::*)(const std::vector<std::string>&);
 
 // For each followed series in favourites order, the picked episode as one row, then "initFinish"
 // exactly once, also when reading stops on a failure.
-void SendPickedEpisodeRows(WebPage& page, std::optional<int64_t> bound,
+void SendPickedEpisodeRows(PageCalls& page, std::optional<int64_t> bound,
                            const EpisodePreference& prefers, EpisodeRowSender send);
 
 }  // namespace quorvel

@@ -6,24 +6,15 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/Paths.h"
-#include "bridge/WebPage.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
+#include "core/NumericText.h"
+#include "core/XmlDocument.h"
 #include "schedule/DataFiles.h"
-#include "shows/NumericText.h"
-#include "shows/XmlDocument.h"
+#include "schedule/PageCalls.h"
 
 namespace quorvel {
 namespace {
-
-FavoriteShow ReadFavorite(XmlNode node) {
-  FavoriteShow favorite;
-  favorite.seriesid = ReadChildText(node, "seriesid");
-  favorite.DateAdded = ReadChildText(node, "DateAdded");
-  favorite.PathToDetails = ReadChildText(node, "PathToDetails");
-  return favorite;
-}
 
 // A favourites file the reader can make sense of: well-formed, with the root Data.
 bool IsReadableFavoritesFile(const std::string& path) {
@@ -57,7 +48,7 @@ bool ReadFavorites(FavoriteList& list, const std::string& path) {
   const XmlDocument document = XmlDocument::LoadDocument(path);
   const std::vector<XmlNode> nodes = document.SelectNodes("Data/Series");
   if (nodes.empty()) return false;
-  for (XmlNode node : nodes) list.push_back(ReadFavorite(node));
+  for (XmlNode node : nodes) list.emplace_back().ReadFrom(node);
   return true;
 }
 
@@ -102,7 +93,7 @@ bool RemoveFavorite(FavoriteList& list, const std::string& seriesid) {
   return WriteFavorites(list);
 }
 
-void AddToFavsCommand(WebPage& page, const SeriesRecord& detailsRecord) {
+void AddToFavsCommand(PageCalls& page, const SeriesRecord& detailsRecord) {
   // Nothing read by the details view, or a record without a plain id: nothing to follow.
   if (IsSeriesId(detailsRecord.id)) {
     detailsRecord.WriteSeriesFile(GetDataFolder());
@@ -113,7 +104,7 @@ void AddToFavsCommand(WebPage& page, const SeriesRecord& detailsRecord) {
   page.initFinish();
 }
 
-void RemoveShowCommand(WebPage& page, int32_t id) {
+void RemoveShowCommand(PageCalls& page, int32_t id) {
   FavoriteList list;
   ReadFavorites(list, GetFavoritesPath());
   RemoveFavorite(list, IntToText(id));

@@ -9,7 +9,7 @@
 
 namespace quorvel {
 
-class WebPage;
+class PageCalls;
 
 using FavoriteList = std::vector<FavoriteShow>;
 
@@ -23,8 +23,8 @@ bool RemoveFavorite(FavoriteList& list, const std::string& seriesid);
 bool WriteFavorites(const FavoriteList& list);
 
 // WM_USER+7: follows the series the details view read last, then "initFinish".
-void AddToFavsCommand(WebPage& page, const SeriesRecord& detailsRecord);
+void AddToFavsCommand(PageCalls& page, const SeriesRecord& detailsRecord);
 // WM_USER+11: unfollows the series, then "initFinish".
-void RemoveShowCommand(WebPage& page, int32_t id);
+void RemoveShowCommand(PageCalls& page, int32_t id);
 
 }  // namespace quorvel

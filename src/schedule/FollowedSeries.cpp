@@ -1,17 +1,21 @@
 #include "schedule/FollowedSeries.h"
 
-#include "app/Paths.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 
 namespace quorvel {
 
-void ForEachFollowedSeries(const std::function<void(const SeriesDocument&)>& visit) {
-  const std::string favoritesPath = GetFavoritesPath();
-  if (!FileExists(favoritesPath)) return;
+FavoriteList ReadFollowedList() {
   FavoriteList favorites;
-  ReadFavorites(favorites, favoritesPath);
+  const std::string favoritesPath = GetFavoritesPath();
+  if (FileExists(favoritesPath)) ReadFavorites(favorites, favoritesPath);
+  return favorites;
+}
+
+void ForEachFollowedSeries(const std::function<void(const SeriesDocument&)>& visit) {
+  const FavoriteList favorites = ReadFollowedList();
+  if (favorites.empty()) return;
   const ScopedAirDateMemo dates;
   for (const FavoriteShow& favorite : favorites) {
     if (!FileExists(favorite.PathToDetails)) continue;

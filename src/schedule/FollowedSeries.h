@@ -6,9 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "schedule/Favorites.h"
 #include "shows/SeriesRecord.h"
 
 namespace quorvel {
+
+// The entries of favorites.xml, or none when there is no such file.
+FavoriteList ReadFollowedList();
 
 // Reads favorites.xml and, in its order, every followed series whose file exists; each series is
 // read afresh from its file. No favourites file or no entries: nothing is visited. Dates converted

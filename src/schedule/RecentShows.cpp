@@ -1,6 +1,6 @@
-#include "bridge/WebPage.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 #include "schedule/EpisodeRows.h"
+#include "schedule/PageCalls.h"
 #include "schedule/ShowViews.h"
 
 namespace quorvel {
@@ -14,12 +14,12 @@ int64_t RecentLowerBound() {
 
 }  // namespace
 
-void ShowRecentShowsCommand(WebPage& page) {
+void ShowRecentShowsCommand(PageCalls& page) {
   // The latest episode not after now; on equal dates the last in the file wins.
   const auto airedLatest = [](int64_t airDate, int64_t best, int64_t now) {
     return airDate <= now && airDate >= best;
   };
-  SendPickedEpisodeRows(page, RecentLowerBound(), airedLatest, &WebPage::PopulateRecentShows);
+  SendPickedEpisodeRows(page, RecentLowerBound(), airedLatest, &PageCalls::PopulateRecentShows);
 }
 
 }  // namespace quorvel

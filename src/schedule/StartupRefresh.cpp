@@ -1,12 +1,12 @@
 #include "schedule/StartupRefresh.h"
 
-#include "app/Paths.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
+#include "core/NoThrow.h"
+#include "core/NumericText.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/FollowedSeries.h"
-#include "shows/NumericText.h"
 #include "shows/SeriesRecord.h"
 
 namespace quorvel {
@@ -47,19 +47,15 @@ int CountEpisodesAiredToday(const FavoriteShow& favorite) {
 
 int RefreshFollowedShows() {
   int count = 0;
-  try {
-    const std::string favoritesPath = GetFavoritesPath();
-    if (!FileExists(favoritesPath)) return 0;
-    FavoriteList favorites;
-    ReadFavorites(favorites, favoritesPath);
+  // Start-up goes on to the icon with what was counted so far, whatever stopped the walk.
+  RunGuarded([&] {
+    const FavoriteList favorites = ReadFollowedList();
     const ScopedAirDateMemo dates;
     for (const FavoriteShow& favorite : favorites) {
       if (IsDue(favorite)) Refresh(favorite);
       count += CountEpisodesAiredToday(favorite);
     }
-  } catch (...) {
-    // Start-up goes on to the icon with what was counted so far.
-  }
+  });
   return count;
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 
-// The plain records of everything read from XML. Every field is text, exactly as read.
+// The plain records of everything read from XML. Every field is text, exactly as read. Each
+// stored record has one table of element names (Records.cpp): it drives both the reader
+// (ReadFrom) and the writer (fieldMap), so a field cannot be written and not read, or the reverse.
 
 #include <string>
 #include <vector>
 
-#include "shows/FieldMap.h"
+#include "core/FieldMap.h"
+#include "core/XmlDocument.h"
 
 namespace quorvel {
 
@@ -16,6 +19,8 @@ struct FavoriteShow {
   std::string PathToDetails;
 
   FieldMap fieldMap() const;
+  // Every field from the first child element of its name (empty when absent).
+  void ReadFrom(XmlNode node);
 };
 
 // The fields of one Series element of a series document.
@@ -36,6 +41,8 @@ struct SeriesInfo {
   std::string SeriesName;
 
   FieldMap fieldMap() const;
+  // Every field from the first child element of its name (empty when absent).
+  void ReadFrom(XmlNode node);
 };
 
 // The fields of one Episode element of a series document.
@@ -55,6 +62,8 @@ struct EpisodeInfo {
   std::string IMDB_ID;
 
   FieldMap fieldMap() const;
+  // Every field from the first child element of its name (empty when absent).
+  void ReadFrom(XmlNode node);
 };
 
 // One hit of the series search; never written back, so it has no field map.
@@ -67,6 +76,8 @@ struct SearchResult {
   std::string SeriesName;
   std::string FirstAired;
   std::string Network;
+
+  void ReadFrom(XmlNode node);
 };
 
 // One item of the release feed.

@@ -1,7 +1,8 @@
 #include "shows/RssChannel.h"
 
-#include "app/Hosts.h"
-#include "shows/XmlDocument.h"
+#include "core/NoThrow.h"
+#include "core/Places.h"
+#include "core/XmlDocument.h"
 
 namespace quorvel {
 namespace {
@@ -41,7 +42,8 @@ bool RssChannel::ReadFeed() {
 
 bool RssChannel::ReadFeedFrom(const std::string& source) {
   const XmlDocument document = XmlDocument::LoadDocument(source);
-  try {
+  // Out of memory: false, and the items read so far stay.
+  return NoThrow(false, [&] {
     const XmlNode channel = document.SelectSingleNode("rss/channel");
     title = ReadChildText(channel, "title");
     link = ReadChildText(channel, "link");
@@ -51,9 +53,7 @@ bool RssChannel::ReadFeedFrom(const std::string& source) {
     if (nodes.empty()) return false;
     for (XmlNode node : nodes) items.push_back(ReadItem(node));
     return true;
-  } catch (...) {
-    return false;  // out of memory: the items read so far stay
-  }
+  });
 }
 
 std::string GetFeedUrl() {

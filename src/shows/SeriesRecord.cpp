@@ -1,54 +1,14 @@
 #include "shows/SeriesRecord.h"
 
-#include "app/Hosts.h"
-#include "app/Paths.h"
-#include "shows/NumericText.h"
-#include "shows/XmlDocument.h"
+#include "core/NoThrow.h"
+#include "core/NumericText.h"
+#include "core/Places.h"
+#include "core/XmlDocument.h"
 
 namespace quorvel {
 namespace {
 
-// Both readers walk the children once; each field takes the first element of its name.
-void ReadSeriesFields(XmlNode series, SeriesInfo& info) {
-  const ChildTextField fields[] = {
-      {"id", &info.id},
-      {"Airs_DayOfWeek", &info.Airs_DayOfWeek},
-      {"Airs_Time", &info.Airs_Time},
-      {"banner", &info.banner},
-      {"fanart", &info.fanart},
-      {"poster", &info.poster},
-      {"Genre", &info.Genre},
-      {"IMDB_ID", &info.IMDB_ID},
-      {"lastupdated", &info.lastupdated},
-      {"Network", &info.Network},
-      {"Overview", &info.Overview},
-      {"Actors", &info.Actors},
-      {"SeriesName", &info.SeriesName},
-      {"Status", &info.Status},
-  };
-  ReadChildTexts(series, fields);
-}
-
-EpisodeInfo ReadEpisode(XmlNode node) {
-  EpisodeInfo episode;
-  const ChildTextField fields[] = {
-      {"id", &episode.id},
-      {"Combined_episodenumber", &episode.Combined_episodenumber},
-      {"Combined_season", &episode.Combined_season},
-      {"EpisodeName", &episode.EpisodeName},
-      {"EpisodeNumber", &episode.EpisodeNumber},
-      {"filename", &episode.filename},
-      {"FirstAired", &episode.FirstAired},
-      {"GuestStars", &episode.GuestStars},
-      {"IMDB_ID", &episode.IMDB_ID},
-      {"lastupdated", &episode.lastupdated},
-      {"Overview", &episode.Overview},
-      {"SeasonNumber", &episode.SeasonNumber},
-      {"absolute_number", &episode.absolute_number},
-  };
-  ReadChildTexts(node, fields);
-  return episode;
-}
+constexpr const char* kAccessKey = "9F41B2D07E6A3C15";
 
 std::optional<XmlDocument> BuildSeriesFile(const SeriesRecord& record) {
   std::optional<XmlDocument> document = XmlDocument::NewDataDocument();
@@ -71,12 +31,11 @@ std::optional<XmlDocument> BuildSeriesFile(const SeriesRecord& record) {
 
 SeriesDocument::SeriesDocument(const std::string& source)
     : document_(XmlDocument::LoadDocument(source)) {
-  try {
-    ReadSeriesFields(document_.SelectSingleNode("Data/Series"), series_);
+  const bool read = RunGuarded([&] {
+    series_.ReadFrom(document_.SelectSingleNode("Data/Series"));
     episodes_ = document_.SelectNodes("Data/Episode");
-  } catch (...) {
-    episodes_.clear();  // out of memory: no episodes
-  }
+  });
+  if (!read) episodes_.clear();  // out of memory: no episodes
 }
 
 std::string SeriesDocument::FirstAired(std::size_t i) const {
@@ -84,7 +43,9 @@ std::string SeriesDocument::FirstAired(std::size_t i) const {
 }
 
 EpisodeInfo SeriesDocument::Episode(std::size_t i) const {
-  return i < episodes_.size() ? ReadEpisode(episodes_[i]) : EpisodeInfo{};
+  EpisodeInfo episode;
+  if (i < episodes_.size()) episode.ReadFrom(episodes_[i]);
+  return episode;
 }
 
 std::vector<std::string> ReadEpisodeFirstAired(const std::string& source) {
@@ -94,36 +55,31 @@ std::vector<std::string> ReadEpisodeFirstAired(const std::string& source) {
 bool SeriesRecord::ReadSeriesDocument(const std::string& source) {
   episodes.clear();
   const XmlDocument document = XmlDocument::LoadDocument(source);
-  try {
-    ReadSeriesFields(document.SelectSingleNode("Data/Series"), *this);
+  // Out of memory: false, and the episodes read so far stay.
+  return NoThrow(false, [&] {
+    ReadFrom(document.SelectSingleNode("Data/Series"));
     const std::vector<XmlNode> nodes = document.SelectNodes("Data/Episode");
     if (nodes.empty()) return false;
     episodes.reserve(nodes.size());
-    for (XmlNode node : nodes) episodes.push_back(ReadEpisode(node));
+    for (XmlNode node : nodes) episodes.emplace_back().ReadFrom(node);
     return true;
-  } catch (...) {
-    return false;  // out of memory: the episodes read so far stay
-  }
+  });
 }
 
 bool SeriesRecord::WriteSeriesFile(const std::string& folder) const {
   // The id names the file; anything but plain digits could name a file elsewhere.
   if (!IsSeriesId(id) || folder.empty()) return false;
-  try {
+  return NoThrow(false, [&] {
     const std::optional<XmlDocument> document = BuildSeriesFile(*this);
     return document && document->Save(folder + id + ".xml");
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 std::string SeriesRecord::SeriesFileText() const {
-  try {
+  return NoThrow(std::string(), [&] {
     const std::optional<XmlDocument> document = BuildSeriesFile(*this);
     return document ? document->Serialize() : std::string();
-  } catch (...) {
-    return {};
-  }
+  });
 }
 
 bool DownloadSeries(const std::string& id, SeriesRecord& record) {
@@ -134,6 +90,10 @@ bool DownloadSeries(const std::string& id, SeriesRecord& record) {
     return false;
   }
   return record.ReadSeriesDocument(GetSeriesRecordUrl(id));
+}
+
+std::string GetSeriesRecordUrl(const std::string& seriesId) {
+  return "http://" + TvdbHost() + "/api/" + kAccessKey + "/series/" + seriesId + "/all/en.xml";
 }
 
 std::string ArtworkUrl(const std::string& relativePath) {

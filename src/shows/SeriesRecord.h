@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/XmlDocument.h"
 #include "shows/Records.h"
-#include "shows/XmlDocument.h"
 
 namespace quorvel {
 
@@ -53,6 +53,9 @@ std::vector<std::string> ReadEpisodeFirstAired(const std::string& source);
 // Downloads the series document of id into record. An id that is not 1 to 10 decimal digits makes
 // no request and reads as a failed download: every series field empty, no episodes, false.
 bool DownloadSeries(const std::string& id, SeriesRecord& record);
+
+// "http://" + TheTVDB host + "/api/" + access key + "/series/" + id + "/all/en.xml".
+std::string GetSeriesRecordUrl(const std::string& seriesId);
 
 // "http://" + TheTVDB host + "/banners/" + path, or empty for an empty path.
 std::string ArtworkUrl(const std::string& relativePath);

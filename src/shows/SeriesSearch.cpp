@@ -3,12 +3,10 @@
 #include <glib.h>
 
 #include <memory>
-#include <utility>
 
-#include "app/Hosts.h"
-#include "bridge/WebPage.h"
+#include "core/Places.h"
+#include "core/XmlDocument.h"
 #include "shows/SeriesRecord.h"
-#include "shows/XmlDocument.h"
 
 namespace quorvel {
 namespace {
@@ -21,19 +19,6 @@ std::string EscapeQueryValue(const std::string& text) {
   return escaped ? std::string(escaped.get()) : std::string();
 }
 
-SearchResult ReadSearchResult(XmlNode node) {
-  SearchResult result;
-  result.id = ReadChildText(node, "id");
-  result.seriesid = ReadChildText(node, "seriesid");
-  result.banner = ReadChildText(node, "banner");
-  result.FirstAired = ReadChildText(node, "FirstAired");
-  result.IMDB_ID = ReadChildText(node, "IMDB_ID");
-  result.Network = ReadChildText(node, "Network");
-  result.Overview = ReadChildText(node, "Overview");
-  result.SeriesName = ReadChildText(node, "SeriesName");
-  return result;
-}
-
 }  // namespace
 
 std::string GetSearchUrl(const std::string& searchText) {
@@ -44,30 +29,8 @@ bool ParseSearchResults(const std::string& url, std::vector<SearchResult>& resul
   const XmlDocument document = XmlDocument::LoadDocument(url);
   const std::vector<XmlNode> nodes = document.SelectNodes("Data/Series");
   if (nodes.empty()) return false;
-  for (XmlNode node : nodes) results.push_back(ReadSearchResult(node));
+  for (XmlNode node : nodes) results.emplace_back().ReadFrom(node);
   return true;
-}
-
-void SearchSeries(WebPage& page, std::string& pendingSearchText) {
-  // Taken at once: a new text the page sends while this search answers is kept for the next run.
-  const std::string text = std::exchange(pendingSearchText, std::string());
-  if (text.empty()) return;
-  try {
-    std::vector<SearchResult> results;
-    ParseSearchResults(GetSearchUrl(text), results);
-    if (results.empty()) {
-      page.NoResults();
-    } else {
-      page.ShowResults();
-      for (const SearchResult& hit : results) {
-        page.PopulateSearchTable(hit.SeriesName, hit.id, ArtworkUrl(hit.banner), hit.Network,
-                                 hit.FirstAired, hit.Overview);
-      }
-    }
-    page.initFinish();
-  } catch (...) {
-    // The search ends silently; the page keeps what it already received.
-  }
 }
 
 }  // namespace quorvel

@@ -7,13 +7,9 @@
 
 namespace quorvel {
 
-class WebPage;
-
 // "http://" + TheTVDB host + "/api/GetSeries.php?seriesname=" + the text, percent-encoded.
 std::string GetSearchUrl(const std::string& searchText);
 // Reads Data/Series of a search answer. False when nothing was found.
 bool ParseSearchResults(const std::string& url, std::vector<SearchResult>& results);
-// WM_USER+3: searches for the pending text and answers the page; the text is emptied.
-void SearchSeries(WebPage& page, std::string& pendingSearchText);
 
 }  // namespace quorvel

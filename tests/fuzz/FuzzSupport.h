@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shows/Fetcher.h"
+#include "core/Fetcher.h"
 
 namespace quorvel::fuzz {
 

@@ -6,7 +6,7 @@
 
 #include "FuzzSupport.h"
 #include "bridge/WebPage.h"
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quorvel;

@@ -1,8 +1,8 @@
 // Air dates and numeric text, as the stored files and remote documents hold them.
 
 #include "FuzzSupport.h"
-#include "schedule/AirDate.h"
-#include "shows/NumericText.h"
+#include "core/AirDate.h"
+#include "core/NumericText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quorvel;

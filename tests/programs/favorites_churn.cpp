@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "app/Paths.h"
+#include "core/Places.h"
+#include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "shows/SeriesRecord.h"
 
@@ -47,6 +49,10 @@ bool IsFollowed(const FavoriteList& list, const std::string& id) {
 
 int main(int argc, char** argv) {
   if (argc < 4) return 2;
+  // As the program does at start: the environment is read once into the places.
+  Places read;
+  read.dataFolder = DataFolderFromEnvironment();
+  const ScopedPlaces places(read);
   std::mt19937 random(static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)));
   const int log = open(argv[2], O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (log < 0) return 2;

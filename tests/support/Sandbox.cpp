@@ -19,6 +19,13 @@ void SandboxedTest::SetUp() {
   setenv("XDG_DATA_HOME", (root_ + "/data").c_str(), 1);
   setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
   setenv("XDG_CACHE_HOME", (root_ + "/cache").c_str(), 1);
+  Places places;
+  places.tvdbHost = "tvdb.test";
+  places.feedHost = "feed.test";
+  places.updateHost = "127.0.0.1:9";
+  places.dataFolder = dataFolder();
+  std::filesystem::create_directories(places.dataFolder);
+  places_ = std::make_unique<ScopedPlaces>(std::move(places));
   const char* tz = getenv("TZ");
   hadTz_ = tz != nullptr;
   savedTz_ = tz ? tz : "";
@@ -26,6 +33,7 @@ void SandboxedTest::SetUp() {
 }
 
 void SandboxedTest::TearDown() {
+  places_.reset();
   if (hadTz_) {
     SetTimeZone(savedTz_);
   } else {
@@ -34,6 +42,13 @@ void SandboxedTest::TearDown() {
   }
   std::error_code ignored;
   if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
+}
+
+void SandboxedTest::SetPlaces(const std::function<void(Places&)>& change) {
+  Places places = CurrentPlaces();
+  change(places);
+  places_.reset();
+  places_ = std::make_unique<ScopedPlaces>(std::move(places));
 }
 
 void SandboxedTest::SetTimeZone(const std::string& zone) {

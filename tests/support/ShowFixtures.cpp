@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 #include "support/Sandbox.h"
 
 namespace quorvel::test {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "schedule/Clock.h"
-#include "shows/Fetcher.h"
+#include "core/Clock.h"
+#include "core/Fetcher.h"
 #include "shows/Records.h"
 #include "support/RecordingPage.h"
 

@@ -193,10 +193,13 @@ ScopedEnv::~ScopedEnv() {
   }
 }
 
+Places ScopedRemoteHosts::WithServer(const TestServer& server) {
+  Places places = CurrentPlaces();
+  places.tvdbHost = places.feedHost = places.updateHost = server.host();
+  return places;
+}
+
 ScopedRemoteHosts::ScopedRemoteHosts(const TestServer& server)
-    : noProxy_("no_proxy", "127.0.0.1,localhost"),
-      tvdb_("QUORVEL_TVDB_HOST", server.host()),
-      feed_("QUORVEL_FEED_HOST", server.host()),
-      update_("QUORVEL_UPDATE_HOST", server.host()) {}
+    : noProxy_("no_proxy", "127.0.0.1,localhost"), places_(WithServer(server)) {}
 
 }  // namespace quorvel::test

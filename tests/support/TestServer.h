@@ -5,7 +5,10 @@
 
 #include <sys/types.h>
 
+#include "core/Places.h"
+
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,17 +78,16 @@ class ScopedEnv {
   bool hadValue_;
 };
 
-// Points QUORVEL_TVDB_HOST, QUORVEL_FEED_HOST and QUORVEL_UPDATE_HOST at the server, and keeps
-// any proxy of the environment out of the way of loopback requests.
+// Points TheTVDB, feed and update hosts of the installed places at the server, and keeps any
+// proxy of the environment out of the way of loopback requests.
 class ScopedRemoteHosts {
  public:
   explicit ScopedRemoteHosts(const TestServer& server);
 
  private:
+  static Places WithServer(const TestServer& server);
   ScopedEnv noProxy_;
-  ScopedEnv tvdb_;
-  ScopedEnv feed_;
-  ScopedEnv update_;
+  ScopedPlaces places_;
 };
 
 }  // namespace quorvel::test

@@ -1,4 +1,4 @@
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "schedule/Clock.h"
+#include "core/Clock.h"
 #include "support/Sandbox.h"
 
 namespace quorvel {

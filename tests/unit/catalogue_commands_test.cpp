@@ -11,14 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "app/Hosts.h"
 #include "app/Paths.h"
 #include "catalogue/EmbeddedCatalogue.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
+#include "core/Places.h"
+#include "schedule/DataFiles.h"
+#include "schedule/DetailsView.h"
 #include "schedule/Favorites.h"
+#include "schedule/SearchView.h"
 #include "schedule/ShowViews.h"
 #include "schedule/StartupRefresh.h"
-#include "shows/DetailsView.h"
 #include "shows/SeriesRecord.h"
 #include "shows/SeriesSearch.h"
 #include "support/LegacyAnswer.h"
@@ -96,13 +98,10 @@ class CatalogueCommandsTest : public SandboxedTest {
     const int64_t midnight = *ParseAirDate(FormatLocalDate(Now()));
     clock_ = std::make_unique<FrozenClock>(midnight + 15 * 3600);
     upstream_ = std::make_unique<UpstreamStub>();
-    const char* host = std::getenv("QUORVEL_TVDB_HOST");
-    hadTvdbHost_ = host != nullptr;
-    savedTvdbHost_ = host ? host : "";
-    unsetenv("QUORVEL_TVDB_HOST");
     // The feed and update hosts lead to the stub too, so nothing leaves the machine.
-    feed_ = std::make_unique<ScopedEnv>("QUORVEL_FEED_HOST",
-                                        "127.0.0.1:" + std::to_string(upstream_->port()));
+    SetPlaces([&](Places& places) {
+      places.feedHost = places.updateHost = "127.0.0.1:" + std::to_string(upstream_->port());
+    });
     api_ = std::make_unique<ScopedEnv>("QUORVEL_TVMAZE_URL", upstream_->BaseUrl() + "/tvmaze");
     images_ =
         std::make_unique<ScopedEnv>("QUORVEL_TVMAZE_IMAGES_URL", upstream_->BaseUrl() + "/img");
@@ -119,8 +118,6 @@ class CatalogueCommandsTest : public SandboxedTest {
     catalogue_.reset();
     images_.reset();
     api_.reset();
-    feed_.reset();
-    if (hadTvdbHost_) setenv("QUORVEL_TVDB_HOST", savedTvdbHost_.c_str(), 1);
     upstream_.reset();
     clock_.reset();
     SandboxedTest::TearDown();
@@ -130,22 +127,27 @@ class CatalogueCommandsTest : public SandboxedTest {
     catalogue_.reset();
     catalogue_ = std::make_unique<catalogue::EmbeddedCatalogue>();
     ASSERT_TRUE(catalogue_->running());
+    // As the program does once the catalogue runs: its address is TheTVDB host.
+    SetPlaces([](Places& places) {
+      places.tvdbHost = catalogue::EmbeddedCatalogueHost();
+      places.catalogueCredit = true;
+    });
     ASSERT_EQ(TvdbHost(), catalogue::EmbeddedCatalogueHost());
   }
 
-  std::vector<PageCall> Take() { return std::exchange(recording.script.calls, {}); }
+  std::vector<PageCall> Take() { return std::exchange(recording.calls, {}); }
   Names TakeNames() {
-    Names names = recording.script.Names();
-    recording.script.calls.clear();
+    Names names = recording.Names();
+    recording.calls.clear();
     return names;
   }
   void Search(const std::string& text) {
     std::string pending = text;
-    SearchSeries(recording.page, pending);
+    SearchSeries(recording, pending);
   }
   void Details(const std::string& id) {
     std::string pending = id;
-    ShowSeriesDetails(recording.page, pending, details);
+    ShowSeriesDetails(recording, pending, details);
   }
   Names Column(const std::vector<PageCall>& calls, const std::string& function, size_t index) {
     Names values;
@@ -167,7 +169,7 @@ class CatalogueCommandsTest : public SandboxedTest {
 
   std::unique_ptr<FrozenClock> clock_;
   std::unique_ptr<UpstreamStub> upstream_;
-  std::unique_ptr<ScopedEnv> feed_, api_, images_;
+  std::unique_ptr<ScopedEnv> api_, images_;
   std::unique_ptr<catalogue::EmbeddedCatalogue> catalogue_;
   bool hadTvdbHost_ = false;
   std::string savedTvdbHost_;
@@ -201,16 +203,16 @@ TEST_F(CatalogueCommandsTest, SearchOpenFollowAndTheSchedulesAnswerFromTheCatalo
   EXPECT_EQ(calls[0].args[8], "2");
   EXPECT_EQ(calls[0].args[10], "tt0700");
 
-  ShowSeasonEpisodes(recording.page, details, 2);
+  ShowSeasonEpisodes(recording, details, 2);
   calls = Take();
   EXPECT_EQ(Column(calls, "PopulateSeasonsTable", 1),
             (Names{"Episode 7004", "Episode 7005", "Episode 7006"}));
   EXPECT_EQ(Column(calls, "PopulateSeasonsTable", 2),
             (Names{DaysFromToday(2), DaysFromToday(9), ""}));
-  ShowSeasonEpisodes(recording.page, details, 0);  // the specials are never a season of their own
+  ShowSeasonEpisodes(recording, details, 0);  // the specials are never a season of their own
   EXPECT_EQ(TakeNames(), Names{"initFinish"});
 
-  AddToFavsCommand(recording.page, details);
+  AddToFavsCommand(recording, details);
   EXPECT_EQ(TakeNames(), Names{"initFinish"});
   // The stored file is in the legacy layout, read back by the program's own reader.
   const std::string stored = ReadFile(GetDataFolder() + "700.xml");
@@ -229,19 +231,19 @@ TEST_F(CatalogueCommandsTest, SearchOpenFollowAndTheSchedulesAnswerFromTheCatalo
   EXPECT_EQ(reread.SeriesName, "Clockwork Meadow");
   EXPECT_EQ(reread.episodes.size(), 8u);
 
-  ShowMyShowsCommand(recording.page);
+  ShowMyShowsCommand(recording);
   EXPECT_EQ(Take(), (std::vector<PageCall>{{"PopulateMyShowsTable",
                                             {"Clockwork Meadow", "700", "Netflix",
                                              "|Mystery|Drama|", Artwork(kPoster)}},
                                            {"initFinish", {}}}));
   // Tomorrow's special airs before the next regular episode.
-  ShowNextShowsCommand(recording.page);
+  ShowNextShowsCommand(recording);
   calls = Take();
   ASSERT_EQ(Column(calls, "PopulateNextShows", 10), Names{"7091"});
   EXPECT_EQ(calls[0].args[1], "0");
   EXPECT_EQ(calls[0].args[2], "2");
   EXPECT_EQ(calls[0].args[4], DaysFromToday(1));
-  ShowRecentShowsCommand(recording.page);
+  ShowRecentShowsCommand(recording);
   EXPECT_EQ(Column(Take(), "PopulateRecentShows", 10), Names{"7003"});
 
   FavoriteList list;
@@ -271,7 +273,7 @@ TEST_F(CatalogueCommandsTest, TheDayOfAnEpisodeIsTheDayItAirsWhereTheUserIs) {
     SetTimeZone(row.zone);
     Details("701");
     Take();
-    ShowSeasonEpisodes(recording.page, details, 1);
+    ShowSeasonEpisodes(recording, details, 1);
     EXPECT_EQ(Column(Take(), "PopulateSeasonsTable", 2), Names{row.day}) << row.zone;
   }
 }
@@ -308,7 +310,7 @@ TEST_F(CatalogueCommandsTest, TooManyRequestsIsHonoured) {
 
 TEST_F(CatalogueCommandsTest, AWeekWithoutChangesCostsTheRefreshOneCall) {
   Details("700");
-  AddToFavsCommand(recording.page, details);
+  AddToFavsCommand(recording, details);
   Take();
   FavoriteList list;
   ReadFavorites(list, GetFavoritesPath());
@@ -327,7 +329,7 @@ TEST_F(CatalogueCommandsTest, AWeekWithoutChangesCostsTheRefreshOneCall) {
   ASSERT_TRUE(stored.ReadSeriesDocument(GetDataFolder() + "700.xml"));
   ASSERT_EQ(stored.episodes.size(), 8u);
   EXPECT_EQ(stored.episodes[1].id, "7091");
-  ShowNextShowsCommand(recording.page);
+  ShowNextShowsCommand(recording);
   EXPECT_EQ(Column(Take(), "PopulateNextShows", 10), Names{"7091"});
 }
 

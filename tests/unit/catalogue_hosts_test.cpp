@@ -6,15 +6,19 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/Hosts.h"
-#include "app/Paths.h"
+#include "app/Environment.h"
 #include "bridge/CMainDlg.h"
 #include "catalogue/EmbeddedCatalogue.h"
 #include "catalogue/RateLimiter.h"
+#include "core/Places.h"
+#include "shows/SeriesRecord.h"
 #include "support/Sandbox.h"
+#include "support/TestServer.h"
 
 namespace quorvel::catalogue {
 namespace {
+
+using test::ScopedEnv;
 
 class CatalogueHostsTest : public test::SandboxedTest {
  protected:
@@ -44,29 +48,57 @@ class CatalogueHostsTest : public test::SandboxedTest {
 };
 
 TEST_F(CatalogueHostsTest, TheCatalogueIsTheDefaultTvdbHostWhileItRuns) {
-  EXPECT_EQ(TvdbHost(), "thetvdb.com");
+  EXPECT_EQ(ReadPlaces().tvdbHost, "thetvdb.com");
   EXPECT_FALSE(CatalogueAnswersTvdb());
   {
     EmbeddedCatalogue catalogue;
     ASSERT_TRUE(catalogue.running());
     const std::string host = EmbeddedCatalogueHost();
     EXPECT_EQ(host.rfind("127.0.0.1:", 0), 0u);
-    EXPECT_EQ(TvdbHost(), host);
-    EXPECT_EQ(GetSeriesRecordUrl("82"),
-              "http://" + host + "/api/9F41B2D07E6A3C15/series/82/all/en.xml");
+    const Places read = ReadPlaces();
+    EXPECT_EQ(read.tvdbHost, host);
+    EXPECT_TRUE(read.catalogueCredit);
     EXPECT_TRUE(CatalogueAnswersTvdb());
-    EXPECT_NE(CMainDlg::PageAddress().find("&credit=tvmaze"), std::string::npos);
+    {
+      const ScopedPlaces installed(read);
+      EXPECT_EQ(GetSeriesRecordUrl("82"),
+                "http://" + host + "/api/9F41B2D07E6A3C15/series/82/all/en.xml");
+      EXPECT_NE(CMainDlg::PageAddress().find("&credit=tvmaze"), std::string::npos);
+    }
 
-    // Set later, the variable still wins.
+    // Set after the catalogue started, the variable still wins when the places are read.
     setenv("QUORVEL_TVDB_HOST", "127.0.0.1:8081", 1);
-    EXPECT_EQ(TvdbHost(), "127.0.0.1:8081");
+    const Places overridden = ReadPlaces();
+    EXPECT_EQ(overridden.tvdbHost, "127.0.0.1:8081");
+    EXPECT_FALSE(overridden.catalogueCredit);
     EXPECT_FALSE(CatalogueAnswersTvdb());
-    EXPECT_EQ(CMainDlg::PageAddress().find("credit="), std::string::npos);
+    {
+      const ScopedPlaces installed(overridden);
+      EXPECT_EQ(CMainDlg::PageAddress().find("credit="), std::string::npos);
+    }
     unsetenv("QUORVEL_TVDB_HOST");
   }
   EXPECT_EQ(EmbeddedCatalogueHost(), "");
-  EXPECT_EQ(TvdbHost(), "thetvdb.com");
+  const Places after = ReadPlaces();
+  EXPECT_EQ(after.tvdbHost, "thetvdb.com");
+  const ScopedPlaces installed(after);
   EXPECT_EQ(CMainDlg::PageAddress().find("credit="), std::string::npos);
+}
+
+TEST_F(CatalogueHostsTest, EachHostVariableOverridesItsDefault) {
+  const Places defaults = ReadPlaces();
+  EXPECT_EQ(defaults.feedHost, "showrss.info");
+  EXPECT_EQ(defaults.updateHost, "www.quorvel.net");
+  EXPECT_EQ(defaults.pageHost, "");
+  const ScopedEnv feed("QUORVEL_FEED_HOST", "127.0.0.1:1");
+  const ScopedEnv update("QUORVEL_UPDATE_HOST", "127.0.0.1:2");
+  const ScopedEnv page("QUORVEL_PAGE_HOST", "127.0.0.1:3");
+  const ScopedEnv empty("QUORVEL_TVDB_HOST", "");  // empty keeps the default
+  const Places read = ReadPlaces();
+  EXPECT_EQ(read.feedHost, "127.0.0.1:1");
+  EXPECT_EQ(read.updateHost, "127.0.0.1:2");
+  EXPECT_EQ(read.pageHost, "127.0.0.1:3");
+  EXPECT_EQ(read.tvdbHost, "thetvdb.com");
 }
 
 TEST_F(CatalogueHostsTest, ASetTvdbHostBypassesTheCatalogue) {
@@ -74,7 +106,7 @@ TEST_F(CatalogueHostsTest, ASetTvdbHostBypassesTheCatalogue) {
   EmbeddedCatalogue catalogue;
   EXPECT_FALSE(catalogue.running());
   EXPECT_EQ(EmbeddedCatalogueHost(), "");
-  EXPECT_EQ(TvdbHost(), "127.0.0.1:8081");
+  EXPECT_EQ(ReadPlaces().tvdbHost, "127.0.0.1:8081");
   EXPECT_FALSE(CatalogueAnswersTvdb());
 }
 

@@ -4,16 +4,19 @@
 #include <memory>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
+#include "schedule/CurrentlyPlaying.h"
+#include "schedule/DataFiles.h"
+#include "schedule/DetailsView.h"
 #include "schedule/Favorites.h"
+#include "schedule/SearchView.h"
 #include "schedule/ShowViews.h"
 #include "schedule/StartupRefresh.h"
-#include "shows/CurrentlyPlaying.h"
-#include "shows/DetailsView.h"
 #include "shows/SeriesSearch.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
 #include "support/ShowFixtures.h"
+#include "support/LoopbackTest.h"
 #include "support/TestServer.h"
 
 namespace quorvel::test {
@@ -21,44 +24,37 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-class CommandsLoopbackTest : public SandboxedTest {
+class CommandsLoopbackTest : public LoopbackTest {
  protected:
-  static void SetUpTestSuite() { server_ = std::make_unique<TestServer>(); }
-  static void TearDownTestSuite() { server_.reset(); }
-
   void SetUp() override {
-    SandboxedTest::SetUp();
-    ASSERT_TRUE(server_->running());
-    server_->reset();
-    hosts_ = std::make_unique<ScopedRemoteHosts>(*server_);
+    LoopbackTest::SetUp();
     const int64_t midnight = *ParseAirDate(FormatLocalDate(Now()));
     clock_ = std::make_unique<FrozenClock>(midnight + 15 * 3600);
     server_->setToday(FormatLocalDate(Now()));
   }
   void TearDown() override {
     clock_.reset();
-    hosts_.reset();
-    SandboxedTest::TearDown();
+    LoopbackTest::TearDown();
   }
 
-  std::vector<PageCall> Take() { return std::exchange(recording.script.calls, {}); }
+  std::vector<PageCall> Take() { return std::exchange(recording.calls, {}); }
   Names TakeNames() {
-    Names names = recording.script.Names();
-    recording.script.calls.clear();
+    Names names = recording.Names();
+    recording.calls.clear();
     return names;
   }
   void Search(const std::string& text) {
     std::string pending = text;
-    SearchSeries(recording.page, pending);
+    SearchSeries(recording, pending);
   }
   void Details(int32_t id) {
     std::string pending = std::to_string(id);
-    ShowSeriesDetails(recording.page, pending, details);
+    ShowSeriesDetails(recording, pending, details);
   }
   void Follow(int32_t id) {
     Details(id);
-    AddToFavsCommand(recording.page, details);
-    recording.script.calls.clear();
+    AddToFavsCommand(recording, details);
+    recording.calls.clear();
   }
   // Argument `index` of every call to `function`.
   Names Column(const std::vector<PageCall>& calls, const std::string& function, size_t index) {
@@ -69,14 +65,10 @@ class CommandsLoopbackTest : public SandboxedTest {
     return values;
   }
 
-  static std::unique_ptr<TestServer> server_;
-  std::unique_ptr<ScopedRemoteHosts> hosts_;
   std::unique_ptr<FrozenClock> clock_;
   RecordingPage recording;
   SeriesRecord details;
 };
-
-std::unique_ptr<TestServer> CommandsLoopbackTest::server_;
 
 TEST_F(CommandsLoopbackTest, AmpersandInTheSearchTextStaysInsideTheQueryValue) {
   Search("Law & Order");
@@ -108,7 +100,7 @@ TEST_F(CommandsLoopbackTest, DeadServerAnswersLikeNoHits) {
     TestServer shortLived;
     deadHost = shortLived.host();
   }
-  ScopedEnv dead("QUORVEL_TVDB_HOST", deadHost);
+  SetPlaces([&](Places& places) { places.tvdbHost = deadHost; });
   Search("star");
   EXPECT_EQ(TakeNames(), (Names{"NoResults", "initFinish"}));
   Details(80004);
@@ -129,49 +121,49 @@ TEST_F(CommandsLoopbackTest, SearchOpenFollowListAndUnfollow) {
   EXPECT_EQ(calls[0].args[7], "http://" + server_->host() + "/banners/posters/80004-1.jpg");
   EXPECT_EQ(calls[0].args[8], "1");
 
-  ShowSeasonEpisodes(recording.page, details, 1);
+  ShowSeasonEpisodes(recording, details, 1);
   calls = Take();
   EXPECT_EQ(Column(calls, "PopulateSeasonsTable", 3),
             (Names{"0", "1", "0", "1", "0", "1", "0", "1"}));
 
-  AddToFavsCommand(recording.page, details);
+  AddToFavsCommand(recording, details);
   EXPECT_EQ(TakeNames(), Names{"initFinish"});
   FavoriteList stored;
   ReadFavorites(stored, GetFavoritesPath());
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0].DateAdded, FormatLocalDate(Now()));
 
-  ShowMyShowsCommand(recording.page);
+  ShowMyShowsCommand(recording);
   EXPECT_EQ(Take(),
             (std::vector<PageCall>{{"PopulateMyShowsTable",
                                     {"Clockwork Street", "80004", "Tick TV", "|Mystery|",
                                      "http://" + server_->host() + "/banners/posters/80004-1.jpg"}},
                                    {"initFinish", {}}}));
-  ShowNextShowsCommand(recording.page);
+  ShowNextShowsCommand(recording);
   EXPECT_EQ(Column(Take(), "PopulateNextShows", 10), Names{"900406"});
-  ShowRecentShowsCommand(recording.page);
+  ShowRecentShowsCommand(recording);
   EXPECT_EQ(Column(Take(), "PopulateRecentShows", 10), Names{"900405"});
 
-  RemoveShowCommand(recording.page, 80004);
+  RemoveShowCommand(recording, 80004);
   EXPECT_EQ(TakeNames(), Names{"initFinish"});
   EXPECT_FALSE(FileExists(GetDataFolder() + "80004.xml"));
-  ShowMyShowsCommand(recording.page);
+  ShowMyShowsCommand(recording);
   EXPECT_EQ(TakeNames(), Names{"initFinish"});
 }
 
 TEST_F(CommandsLoopbackTest, SixtiesSeriesDoesNotHideTheSeriesAfterIt) {
   Follow(80002);
   Follow(80004);
-  ShowNextShowsCommand(recording.page);
+  ShowNextShowsCommand(recording);
   EXPECT_EQ(Column(Take(), "PopulateNextShows", 8), Names{"80004"});
-  ShowRecentShowsCommand(recording.page);
+  ShowRecentShowsCommand(recording);
   const std::vector<PageCall> recent = Take();
   EXPECT_EQ(Column(recent, "PopulateRecentShows", 8), (Names{"80002", "80004"}));
   EXPECT_EQ(Column(recent, "PopulateRecentShows", 4),
             (Names{"1988-07-20", FormatLocalDate(Now())}));
 
   int32_t rowIndex = 0;
-  ShowCurrentlyPlaying(recording.page, rowIndex);
+  ShowCurrentlyPlaying(recording, rowIndex);
   const std::vector<PageCall> now = Take();
   EXPECT_EQ(Column(now, "PopulateCurentlyPlayingTable", 10), (Names{"900403", "900404", "900405"}));
   EXPECT_EQ(Column(now, "PopulateCurentlyPlayingTable", 7), (Names{"0", "1", "2"}));

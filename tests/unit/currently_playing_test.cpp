@@ -2,8 +2,9 @@
 #include <stdlib.h>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
-#include "shows/CurrentlyPlaying.h"
+#include "core/AirDate.h"
+#include "schedule/CurrentlyPlaying.h"
+#include "schedule/DataFiles.h"
 #include "shows/RssChannel.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
@@ -18,8 +19,6 @@ class CurrentlyPlayingTest : public SandboxedTest {
  protected:
   void SetUp() override {
     SandboxedTest::SetUp();
-    setenv("QUORVEL_TVDB_HOST", "tvdb.test", 1);
-    setenv("QUORVEL_FEED_HOST", "feed.test", 1);
     folder = GetDataFolder();
     // Mid-afternoon, so that "three days" is not decided by a second either way.
     const int64_t midnight = *ParseAirDate(FormatLocalDate(Now()));
@@ -27,8 +26,6 @@ class CurrentlyPlayingTest : public SandboxedTest {
   }
   void TearDown() override {
     clock.reset();
-    unsetenv("QUORVEL_TVDB_HOST");
-    unsetenv("QUORVEL_FEED_HOST");
     SandboxedTest::TearDown();
   }
 
@@ -38,13 +35,13 @@ class CurrentlyPlayingTest : public SandboxedTest {
     WriteFile(GetFavoritesPath(), FavoritesDocument(entries));
   }
   void Run() {
-    recording.script.calls.clear();
-    ShowCurrentlyPlaying(recording.page, currentRowIndex);
+    recording.calls.clear();
+    ShowCurrentlyPlaying(recording, currentRowIndex);
   }
   // (episode id, row index) of each episode row.
   std::vector<std::pair<std::string, std::string>> Rows() const {
     std::vector<std::pair<std::string, std::string>> rows;
-    for (const auto& call : recording.script.calls) {
+    for (const auto& call : recording.calls) {
       if (call.name == "PopulateCurentlyPlayingTable")
         rows.emplace_back(call.args[10], call.args[7]);
     }
@@ -74,7 +71,7 @@ TEST_F(CurrentlyPlayingTest, EpisodesOfTheLastThreeDaysInFileOrderWithRowIndexes
   Run();
   using Row = std::pair<std::string, std::string>;
   EXPECT_EQ(Rows(), (std::vector<Row>{{"today", "0"}, {"yesterday", "1"}, {"two-ago", "2"}}));
-  EXPECT_EQ(recording.script.Names(),
+  EXPECT_EQ(recording.Names(),
             (Names{"PopulateCurentlyPlayingTable", "PopulateCurentlyPlayingTable",
                    "PopulateCurentlyPlayingTable", "initFinish"}));
   EXPECT_EQ(currentRowIndex, 2);
@@ -104,7 +101,7 @@ TEST_F(CurrentlyPlayingTest, RowCarriesTwelveArgumentsInOrder) {
         "1", "", "tt0411008", "e2", ""}},
       {"initFinish", {}},
   };
-  EXPECT_EQ(recording.script.calls, expected);
+  EXPECT_EQ(recording.calls, expected);
 }
 
 TEST_F(CurrentlyPlayingTest, FeedItemsGoLastToFirstAndDoNotCountAsRows) {
@@ -118,7 +115,7 @@ TEST_F(CurrentlyPlayingTest, FeedItemsGoLastToFirstAndDoNotCountAsRows) {
       {"initFinish", {}},
       {"NoResults", {}},
   };
-  EXPECT_EQ(recording.script.calls, expected);
+  EXPECT_EQ(recording.calls, expected);
   EXPECT_EQ(fetcher.requests, Names{"http://feed.test/other/shows.rss"});
   EXPECT_EQ(currentRowIndex, -1);
 }
@@ -126,10 +123,10 @@ TEST_F(CurrentlyPlayingTest, FeedItemsGoLastToFirstAndDoNotCountAsRows) {
 TEST_F(CurrentlyPlayingTest, DeadFeedStillEndsTheView) {
   Follow({{.id = "1", .episodes = {Dated("today", 0)}}});
   Run();
-  EXPECT_EQ(recording.script.Names(), (Names{"PopulateCurentlyPlayingTable", "initFinish"}));
+  EXPECT_EQ(recording.Names(), (Names{"PopulateCurentlyPlayingTable", "initFinish"}));
   Follow({{.id = "1", .episodes = {Dated("old", -9)}}});
   Run();
-  EXPECT_EQ(recording.script.Names(), (Names{"initFinish", "NoResults"}));
+  EXPECT_EQ(recording.Names(), (Names{"initFinish", "NoResults"}));
 }
 
 TEST_F(CurrentlyPlayingTest, TwoSeriesGiveRowsInFavoritesOrder) {
@@ -137,9 +134,8 @@ TEST_F(CurrentlyPlayingTest, TwoSeriesGiveRowsInFavoritesOrder) {
   Follow({{.id = "2", .episodes = {Dated("second-series", -1)}},
           {.id = "1", .episodes = {Dated("first-series", 0)}}});
   Run();
-  EXPECT_EQ(recording.script.Names(),
-            (Names{"PopulateCurentlyPlayingTable", "PopulateCurentlyPlayingTable", "AddRssItem",
-                   "initFinish"}));
+  EXPECT_EQ(recording.Names(), (Names{"PopulateCurentlyPlayingTable",
+                                      "PopulateCurentlyPlayingTable", "AddRssItem", "initFinish"}));
   using Row = std::pair<std::string, std::string>;
   EXPECT_EQ(Rows(), (std::vector<Row>{{"second-series", "0"}, {"first-series", "1"}}));
 }
@@ -154,9 +150,8 @@ TEST_F(CurrentlyPlayingTest, UnconvertibleDatesAreSkippedAndTheViewGoesOn) {
   Run();
   using Row = std::pair<std::string, std::string>;
   EXPECT_EQ(Rows(), (std::vector<Row>{{"after", "0"}, {"later-series", "1"}}));
-  EXPECT_EQ(recording.script.Names(),
-            (Names{"PopulateCurentlyPlayingTable", "PopulateCurentlyPlayingTable", "AddRssItem",
-                   "initFinish"}));
+  EXPECT_EQ(recording.Names(), (Names{"PopulateCurentlyPlayingTable",
+                                      "PopulateCurentlyPlayingTable", "AddRssItem", "initFinish"}));
 }
 
 }  // namespace

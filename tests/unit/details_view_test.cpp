@@ -2,7 +2,8 @@
 #include <stdlib.h>
 
 #include "app/Paths.h"
-#include "shows/DetailsView.h"
+#include "schedule/DetailsView.h"
+#include "shows/SeriesRecord.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
 #include "support/ShowFixtures.h"
@@ -14,26 +15,17 @@ using Names = std::vector<std::string>;
 
 class DetailsViewTest : public SandboxedTest {
  protected:
-  void SetUp() override {
-    SandboxedTest::SetUp();
-    setenv("QUORVEL_TVDB_HOST", "tvdb.test", 1);
-  }
-  void TearDown() override {
-    unsetenv("QUORVEL_TVDB_HOST");
-    SandboxedTest::TearDown();
-  }
-
   void Serve(const SeriesFixture& series) {
     fetcher.bodies[GetSeriesRecordUrl(series.id)] = SeriesDocument(series);
   }
   void ShowDetails(const std::string& id) {
     std::string pending = id;
-    ShowSeriesDetails(recording.page, pending, record);
+    ShowSeriesDetails(recording, pending, record);
     EXPECT_TRUE(pending.empty());
   }
   std::vector<std::string> Parities() const {
     std::vector<std::string> parities;
-    for (const auto& call : recording.script.calls) {
+    for (const auto& call : recording.calls) {
       if (call.name == "PopulateSeasonsTable") parities.push_back(call.args[3]);
     }
     return parities;
@@ -73,7 +65,7 @@ TEST_F(DetailsViewTest, PopulateDetailsCarriesElevenArgumentsInOrder) {
         "|Drama|Mystery|", "http://tvdb.test/banners/posters/73.jpg", "2", "73", "tt0411008"}},
       {"initFinish", {}},
   };
-  EXPECT_EQ(recording.script.calls, expected);
+  EXPECT_EQ(recording.calls, expected);
 }
 
 TEST_F(DetailsViewTest, SeasonCountIsTheLargestCombinedSeason) {
@@ -90,10 +82,10 @@ TEST_F(DetailsViewTest, SeasonCountIsTheLargestCombinedSeason) {
     SeriesFixture series{.id = "80", .SeriesName = "Seasons"};
     for (const auto& season : row.seasons) series.episodes.push_back(InSeason(season, "1"));
     Serve(series);
-    recording.script.calls.clear();
+    recording.calls.clear();
     ShowDetails("80");
-    ASSERT_EQ(recording.script.calls.size(), 2u);
-    EXPECT_EQ(recording.script.calls[0].args[8], row.count);
+    ASSERT_EQ(recording.calls.size(), 2u);
+    EXPECT_EQ(recording.calls[0].args[8], row.count);
   }
 }
 
@@ -108,16 +100,16 @@ TEST_F(DetailsViewTest, ArtworkFallsBackFromPosterToFanartToBanner) {
   };
   for (const auto& row : rows) {
     Serve({.id = "81", .banner = row.banner, .fanart = row.fanart, .poster = row.poster});
-    recording.script.calls.clear();
+    recording.calls.clear();
     ShowDetails("81");
-    EXPECT_EQ(recording.script.calls.at(0).args[7], row.url);
+    EXPECT_EQ(recording.calls.at(0).args[7], row.url);
   }
 }
 
 TEST_F(DetailsViewTest, AirTextKeepsItsSingleSpace) {
   Serve({.id = "82", .Airs_Time = "8 PM"});
   ShowDetails("82");
-  EXPECT_EQ(recording.script.calls.at(0).args[5], "8 PM ");
+  EXPECT_EQ(recording.calls.at(0).args[5], "8 PM ");
 }
 
 TEST_F(DetailsViewTest, FailedDownloadSendsEmptyDetailsAndLeavesNoSeasons) {
@@ -128,28 +120,27 @@ TEST_F(DetailsViewTest, FailedDownloadSendsEmptyDetailsAndLeavesNoSeasons) {
       {"PopulateDetails", {"", "", "", "", "", " ", "", "", "0", "", ""}},
       {"initFinish", {}},
   };
-  ASSERT_EQ(recording.script.calls.size(), 4u);
-  EXPECT_EQ(std::vector<PageCall>(recording.script.calls.begin() + 2, recording.script.calls.end()),
-            failed);
+  ASSERT_EQ(recording.calls.size(), 4u);
+  EXPECT_EQ(std::vector<PageCall>(recording.calls.begin() + 2, recording.calls.end()), failed);
 
-  recording.script.calls.clear();
-  ShowSeasonEpisodes(recording.page, record, 1);
-  EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
+  recording.calls.clear();
+  ShowSeasonEpisodes(recording, record, 1);
+  EXPECT_EQ(recording.Names(), Names{"initFinish"});
 }
 
 TEST_F(DetailsViewTest, IdThatIsNotPlainDigitsIsNeverRequested) {
   for (const std::string id : {"-5", "../x", "7 ", "12345678901"}) {
-    recording.script.calls.clear();
+    recording.calls.clear();
     ShowDetails(id);
-    EXPECT_EQ(recording.script.calls.at(0).args[8], "0");
-    EXPECT_EQ(recording.script.calls.at(0).args[9], "");
+    EXPECT_EQ(recording.calls.at(0).args[8], "0");
+    EXPECT_EQ(recording.calls.at(0).args[9], "");
   }
   EXPECT_TRUE(fetcher.requests.empty());
 }
 
 TEST_F(DetailsViewTest, EmptyPendingIdAnswersOnlyInitFinish) {
   ShowDetails("");
-  EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
+  EXPECT_EQ(recording.Names(), Names{"initFinish"});
   EXPECT_TRUE(fetcher.requests.empty());
 }
 
@@ -160,23 +151,23 @@ TEST_F(DetailsViewTest, SeasonRowsAlternateParityInDocumentOrder) {
                      InSeason("2", "4")};
   Serve(series);
   ShowDetails("84");
-  recording.script.calls.clear();
+  recording.calls.clear();
 
-  ShowSeasonEpisodes(recording.page, record, 2);
+  ShowSeasonEpisodes(recording, record, 2);
   EXPECT_EQ(Parities(), (Names{"0", "1", "0", "1", "0"}));
-  ASSERT_EQ(recording.script.calls.size(), 6u);
-  EXPECT_EQ(recording.script.calls[0].args, (Names{"3", "Episode 3", "2011-03-01", "0"}));
-  EXPECT_EQ(recording.script.calls[4].args[0], "4");
-  EXPECT_EQ(recording.script.calls[5].name, "initFinish");
+  ASSERT_EQ(recording.calls.size(), 6u);
+  EXPECT_EQ(recording.calls[0].args, (Names{"3", "Episode 3", "2011-03-01", "0"}));
+  EXPECT_EQ(recording.calls[4].args[0], "4");
+  EXPECT_EQ(recording.calls[5].name, "initFinish");
 }
 
 TEST_F(DetailsViewTest, SeasonZeroOrNegativeAnswersOnlyInitFinish) {
   Serve({.id = "85", .episodes = {InSeason("0", "1"), InSeason("-1", "2")}});
   ShowDetails("85");
   for (int season : {0, -1}) {
-    recording.script.calls.clear();
-    ShowSeasonEpisodes(recording.page, record, season);
-    EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
+    recording.calls.clear();
+    ShowSeasonEpisodes(recording, record, season);
+    EXPECT_EQ(recording.Names(), Names{"initFinish"});
   }
 }
 
@@ -185,8 +176,8 @@ TEST_F(DetailsViewTest, SeasonViewAnswersFromTheLatestDetails) {
   Serve({.id = "87", .episodes = {InSeason("1", "1"), InSeason("1", "2")}});
   ShowDetails("86");
   ShowDetails("87");
-  recording.script.calls.clear();
-  ShowSeasonEpisodes(recording.page, record, 1);
+  recording.calls.clear();
+  ShowSeasonEpisodes(recording, record, 1);
   EXPECT_EQ(Parities(), (Names{"0", "1"}));
 }
 

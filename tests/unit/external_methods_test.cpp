@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "bridge/WebPage.h"
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
 #include "support/RecordingPage.h"
 
 namespace quorvel {

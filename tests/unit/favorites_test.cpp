@@ -7,9 +7,11 @@
 #include <set>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
+#include "schedule/DataFiles.h"
+#include "schedule/DetailsView.h"
 #include "schedule/Favorites.h"
-#include "shows/DetailsView.h"
+#include "shows/SeriesRecord.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
 #include "support/ShowFixtures.h"
@@ -24,13 +26,11 @@ class FavoritesTest : public SandboxedTest {
  protected:
   void SetUp() override {
     SandboxedTest::SetUp();
-    setenv("QUORVEL_TVDB_HOST", "tvdb.test", 1);
     clock = std::make_unique<FrozenClock>();
     folder = GetDataFolder();
   }
   void TearDown() override {
     clock.reset();
-    unsetenv("QUORVEL_TVDB_HOST");
     SandboxedTest::TearDown();
   }
 
@@ -57,7 +57,7 @@ class FavoritesTest : public SandboxedTest {
                         .SeriesName = "Series " + id,
                         .episodes = {{.id = "1", .FirstAired = "2012-01-01"}}});
     std::string pending = id;
-    ShowSeriesDetails(recording.page, pending, details);
+    ShowSeriesDetails(recording, pending, details);
   }
   std::vector<std::string> AsideFiles() const {
     std::vector<std::string> names;
@@ -123,22 +123,22 @@ TEST_F(FavoritesTest, FollowingTwiceKeepsOneEntryDatedTodayWithItsPath) {
   WriteFavoritesFile(
       {{.seriesid = "73", .DateAdded = "2001-01-01", .PathToDetails = "/old/73.xml"}});
   ReadDetails("73");
-  AddToFavsCommand(recording.page, details);
-  AddToFavsCommand(recording.page, details);
+  AddToFavsCommand(recording, details);
+  AddToFavsCommand(recording, details);
 
   const FavoriteList stored = Stored();
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0].DateAdded, DaysFromToday(0));
   EXPECT_EQ(stored[0].PathToDetails, "/old/73.xml");
   EXPECT_TRUE(FileExists(folder + "73.xml"));
-  EXPECT_EQ(recording.script.Names(),
+  EXPECT_EQ(recording.Names(),
             (Names{"PopulateDetails", "initFinish", "initFinish", "initFinish"}));
 }
 
 TEST_F(FavoritesTest, FollowingAppendsANewSeriesWithItsFile) {
   WriteFavoritesFile({Entry("5", "2020-02-02")});
   ReadDetails("6");
-  AddToFavsCommand(recording.page, details);
+  AddToFavsCommand(recording, details);
   const FavoriteList stored = Stored();
   ASSERT_EQ(stored.size(), 2u);
   EXPECT_EQ(stored[0].DateAdded, "2020-02-02");
@@ -162,15 +162,15 @@ TEST_F(FavoritesTest, AddingUpdatesTheDateOfEveryDuplicate) {
 }
 
 TEST_F(FavoritesTest, FollowWithoutReadableDetailsFollowsNothing) {
-  AddToFavsCommand(recording.page, details);  // nothing read yet
-  std::string unknown = "404";                // the server does not know it: a failed download
-  ShowSeriesDetails(recording.page, unknown, details);
-  AddToFavsCommand(recording.page, details);
+  AddToFavsCommand(recording, details);  // nothing read yet
+  std::string unknown = "404";           // the server does not know it: a failed download
+  ShowSeriesDetails(recording, unknown, details);
+  AddToFavsCommand(recording, details);
   SeriesRecord odd;
   odd.id = "../evil";
-  AddToFavsCommand(recording.page, odd);
+  AddToFavsCommand(recording, odd);
 
-  EXPECT_EQ(recording.script.Names(),
+  EXPECT_EQ(recording.Names(),
             (Names{"initFinish", "PopulateDetails", "initFinish", "initFinish", "initFinish"}));
   EXPECT_FALSE(FileExists(GetFavoritesPath()));
   EXPECT_FALSE(FileExists(folder + ".xml"));
@@ -182,16 +182,16 @@ TEST_F(FavoritesTest, RemovingDropsEveryEntryAndFileOfThatSeries) {
   WriteFile(folder + "9.xml", "x");
   WriteFavoritesFile(
       {Entry("8", "2000-01-01"), Entry("9", "2000-01-01"), Entry("8", "2000-01-02")});
-  RemoveShowCommand(recording.page, 8);
+  RemoveShowCommand(recording, 8);
   EXPECT_EQ(StoredIds(), Names{"9"});
   EXPECT_FALSE(FileExists(folder + "8.xml"));
   EXPECT_TRUE(FileExists(folder + "9.xml"));
-  EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
+  EXPECT_EQ(recording.Names(), Names{"initFinish"});
 }
 
 TEST_F(FavoritesTest, RemovingASeriesWhoseFileIsAlreadyGoneStillUnfollowsIt) {
   WriteFavoritesFile({Entry("8", "2000-01-01"), Entry("9", "2000-01-01")});
-  RemoveShowCommand(recording.page, 8);
+  RemoveShowCommand(recording, 8);
   EXPECT_EQ(StoredIds(), Names{"9"});
 }
 
@@ -199,7 +199,7 @@ TEST_F(FavoritesTest, RemovingAnUnknownIdRewritesTheSameEntries) {
   WriteFile(GetFavoritesPath(),
             "<Data><Series><seriesid>9</seriesid><Extra/><DateAdded>2000-01-01</DateAdded>"
             "<PathToDetails>/p</PathToDetails></Series></Data>");
-  RemoveShowCommand(recording.page, -9);
+  RemoveShowCommand(recording, -9);
   EXPECT_NE(
       ReadFile(GetFavoritesPath())
           .find("<Series><DateAdded>2000-01-01</DateAdded>\r\n<PathToDetails>/p</PathToDetails>\r\n"
@@ -208,19 +208,19 @@ TEST_F(FavoritesTest, RemovingAnUnknownIdRewritesTheSameEntries) {
 }
 
 TEST_F(FavoritesTest, RemovingWithoutAFileWritesAnEmptyList) {
-  RemoveShowCommand(recording.page, 1);
+  RemoveShowCommand(recording, 1);
   EXPECT_TRUE(FileExists(GetFavoritesPath()));
   EXPECT_TRUE(Stored().empty());
-  EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
+  EXPECT_EQ(recording.Names(), Names{"initFinish"});
 }
 
 TEST_F(FavoritesTest, DeletionFailureLeavesFavoritesUntouched) {
   fs::create_directories(folder + "8.xml/inside");  // cannot be unlinked, even by root
   WriteFavoritesFile({Entry("8", "2000-01-01"), Entry("9", "2000-01-01")});
   const std::string before = ReadFile(GetFavoritesPath());
-  RemoveShowCommand(recording.page, 8);
+  RemoveShowCommand(recording, 8);
   EXPECT_EQ(ReadFile(GetFavoritesPath()), before);
-  EXPECT_EQ(recording.script.Names(), Names{"initFinish"});
+  EXPECT_EQ(recording.Names(), Names{"initFinish"});
 }
 
 TEST_F(FavoritesTest, OnlyPerSeriesFilesInsideTheDataFolderAreDeleted) {
@@ -235,7 +235,7 @@ TEST_F(FavoritesTest, OnlyPerSeriesFilesInsideTheDataFolderAreDeleted) {
     entries.push_back({.seriesid = "12", .DateAdded = "", .PathToDetails = path});
   WriteFavoritesFile(entries);
 
-  RemoveShowCommand(recording.page, 12);
+  RemoveShowCommand(recording, 12);
   EXPECT_TRUE(Stored().empty());
   EXPECT_EQ(ReadFile(outside), "mine");
   EXPECT_EQ(ReadFile(folder + "notes.txt"), "mine");
@@ -248,7 +248,7 @@ TEST_F(FavoritesTest, UnreadableFavoritesAreKeptAsideBeforeAWrite) {
   for (const std::string& bytes : damaged) {
     WriteFile(GetFavoritesPath(), bytes);
     ReadDetails("6");
-    AddToFavsCommand(recording.page, details);
+    AddToFavsCommand(recording, details);
     EXPECT_EQ(StoredIds(), Names{"6"});
     fs::remove(folder + "6.xml");
   }
@@ -270,9 +270,9 @@ TEST_F(FavoritesTest, UnreadableFavoritesAreKeptAsideBeforeAWrite) {
 
 TEST_F(FavoritesTest, ReadableFavoritesAreNeverKeptAside) {
   WriteFavoritesFile({});
-  RemoveShowCommand(recording.page, 1);
+  RemoveShowCommand(recording, 1);
   WriteFavoritesFile({Entry("4", "2000-01-01")});
-  RemoveShowCommand(recording.page, 4);
+  RemoveShowCommand(recording, 4);
   EXPECT_TRUE(AsideFiles().empty());
 }
 

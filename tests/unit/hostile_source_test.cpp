@@ -5,11 +5,12 @@
 
 #include <algorithm>
 
+#include "core/XmlDocument.h"
 #include "platform/CurlFetcher.h"
 #include "shows/RssChannel.h"
 #include "shows/SeriesRecord.h"
-#include "shows/XmlDocument.h"
 #include "support/Sandbox.h"
+#include "support/LoopbackTest.h"
 #include "support/TestServer.h"
 
 namespace quorvel {
@@ -30,24 +31,13 @@ FetchLimits QuickLimits() {
   return limits;
 }
 
-class HostileSourceTest : public test::SandboxedTest {
+class HostileSourceTest : public test::LoopbackTest {
  protected:
-  static void SetUpTestSuite() { server_ = std::make_unique<test::TestServer>(); }
-  static void TearDownTestSuite() { server_.reset(); }
-
   void SetUp() override {
-    SandboxedTest::SetUp();
-    ASSERT_TRUE(server_->running());
-    ASSERT_TRUE(server_->reset());
-    hosts_ = std::make_unique<test::ScopedRemoteHosts>(*server_);
+    LoopbackTest::SetUp();
     marker_ = root() + "/private-marker.txt";
     test::WriteFile(marker_, kMarker);
   }
-  void TearDown() override {
-    hosts_.reset();
-    SandboxedTest::TearDown();
-  }
-
   // Loads the series document through the short-limit fetcher.
   SeriesRecord ReadSeries(bool* result = nullptr) {
     ScopedFetcher quick(fetcher_);
@@ -78,12 +68,9 @@ class HostileSourceTest : public test::SandboxedTest {
   }
 
   static constexpr const char* kMarker = "MARKER-7f3a-private-file-content";
-  static std::unique_ptr<test::TestServer> server_;
-  std::unique_ptr<test::ScopedRemoteHosts> hosts_;
   CurlFetcher fetcher_{QuickLimits()};
   std::string marker_;
 };
-std::unique_ptr<test::TestServer> HostileSourceTest::server_;
 
 // Answers that are refused as a whole, each after exactly one request.
 class RefusedAnswerTest : public HostileSourceTest,

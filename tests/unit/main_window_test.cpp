@@ -5,9 +5,10 @@
 
 #include <regex>
 
-#include "app/ResourcePaths.h"
+#include "app/Environment.h"
 #include "bridge/CMainDlg.h"
 #include "platform/BrowserProcess.h"
+#include "platform/ResourcePaths.h"
 #include "support/FakeBrowserHost.h"
 #include "support/Sandbox.h"
 
@@ -18,16 +19,13 @@ class MainWindowTest : public test::SandboxedTest {
  protected:
   void SetUp() override {
     SandboxedTest::SetUp();
-    // Commands that reach the network find nothing listening.
-    setenv("QUORVEL_TVDB_HOST", "127.0.0.1:9", 1);
-    setenv("QUORVEL_FEED_HOST", "127.0.0.1:9", 1);
-    unsetenv("QUORVEL_PAGE_HOST");
-  }
-  void TearDown() override {
-    unsetenv("QUORVEL_TVDB_HOST");
-    unsetenv("QUORVEL_FEED_HOST");
-    unsetenv("QUORVEL_PAGE_HOST");
-    SandboxedTest::TearDown();
+    SetPlaces([](Places& places) {
+      const Places read = ReadPlaces();  // the bundled page and the user id, as at start
+      places.bundledPage = read.bundledPage;
+      places.userId = read.userId;
+      // Commands that reach the network find nothing listening.
+      places.tvdbHost = places.feedHost = "127.0.0.1:9";
+    });
   }
 
   // Runs the window modally; `whileOpen` runs from inside its loop once it is initialised.
@@ -76,7 +74,7 @@ TEST_F(MainWindowTest, OpensTheBundledPageWithUserIdAndFreshGuid) {
 }
 
 TEST_F(MainWindowTest, PageServerAddressWhenAHostIsSet) {
-  setenv("QUORVEL_PAGE_HOST", "127.0.0.1:8080", 1);
+  SetPlaces([](Places& places) { places.pageHost = "127.0.0.1:8080"; });
   EXPECT_EQ(CMainDlg::PageAddress().rfind("http://127.0.0.1:8080/main.html?v=", 0), 0u);
 }
 

@@ -4,7 +4,7 @@
 
 #include <glib.h>
 
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
 
 namespace quorvel {
 namespace {

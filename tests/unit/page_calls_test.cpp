@@ -10,7 +10,7 @@ namespace {
 using test::PageCall;
 
 TEST(PageCallsTest, BeforeAnyDocumentTheCallFailsWithCannotGetScript) {
-  test::RecordingPage fixture;
+  test::RecordingWebPage fixture;
   fixture.script.hasDocument = false;
   EXPECT_FALSE(fixture.page.initFinish());
   EXPECT_EQ(fixture.page.lastError(), "JSCall Error:\nCannot GetScript");
@@ -23,7 +23,7 @@ TEST(PageCallsTest, BeforeAnyDocumentTheCallFailsWithCannotGetScript) {
 }
 
 TEST(PageCallsTest, MissingFunctionIsRecordedAndTheNextCallStillRuns) {
-  test::RecordingPage fixture;
+  test::RecordingWebPage fixture;
   fixture.script.missing = {"PopulateDetails"};
   fixture.page.PopulateDetails("a", "b", "c", "d", "e", "f", "g", "h", 1, "i", "j");
   fixture.page.initFinish();
@@ -33,7 +33,7 @@ TEST(PageCallsTest, MissingFunctionIsRecordedAndTheNextCallStillRuns) {
 }
 
 TEST(PageCallsTest, IntegerArgumentsTravelAsDecimalText) {
-  test::RecordingPage fixture;
+  test::RecordingWebPage fixture;
   fixture.page.PopulateCurentlyPlayingTable("S", "1", "2", "3", "E", "2012-05-03", "img", -5, "O",
                                             "tt1", "9", "tt2");
   fixture.page.PopulateDetails("N", "O", "A", "Net", "St", " ", "G", "", 10, "73", "tt");
@@ -45,7 +45,7 @@ TEST(PageCallsTest, IntegerArgumentsTravelAsDecimalText) {
 }
 
 TEST(PageCallsTest, CatalogueNamesAndArities) {
-  test::RecordingPage fixture;
+  test::RecordingWebPage fixture;
   auto& page = fixture.page;
   page.PopulateMyShowsTable("a", "b", "c", "d", "e");
   page.PopulateNextShows(std::vector<std::string>(12, "x"));
@@ -73,7 +73,7 @@ TEST(PageCallsTest, CatalogueNamesAndArities) {
 }
 
 TEST(PageCallsTest, HostileTextIsPassedOnUnchanged) {
-  test::RecordingPage fixture;
+  test::RecordingWebPage fixture;
   const std::string hostile = "\"); window.external.OnClose(); (\"";
   fixture.page.PopulateMyShowsTable(hostile, "</script><b>x", "", "", "");
   ASSERT_EQ(fixture.script.calls.size(), 1u);

@@ -6,9 +6,13 @@
 #include <regex>
 #include <set>
 
+#include "app/Environment.h"
 #include "app/Paths.h"
+#include "core/Guid.h"
+#include "core/UriLauncher.h"
 #include "platform/RegistryStore.h"
-#include "platform/UriLauncher.h"
+#include "schedule/DataFiles.h"
+#include "shows/SeriesRecord.h"
 #include "support/Sandbox.h"
 
 namespace quorvel {
@@ -18,27 +22,30 @@ class PathsTest : public test::SandboxedTest {};
 
 TEST_F(PathsTest, DataFolderIsCreatedWithItsParentsAndEndsWithASlash) {
   setenv("XDG_DATA_HOME", (root() + "/deep/er/share").c_str(), 1);
-  const std::string folder = GetDataFolder();
+  const std::string folder = DataFolderFromEnvironment();
   EXPECT_EQ(folder, root() + "/deep/er/share/Quorvel/");
   struct stat info;
   ASSERT_EQ(stat(folder.c_str(), &info), 0);
   EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_EQ(DataFolderFromEnvironment(), folder);
+  // Read once at start, it is the folder every reader and writer uses.
+  EXPECT_EQ(ReadPlaces().dataFolder, folder);
+  SetPlaces([&](Places& places) { places.dataFolder = folder; });
   EXPECT_EQ(GetDataFolder(), folder);
   EXPECT_EQ(GetFavoritesPath(), folder + "favorites.xml");
 }
 
 TEST_F(PathsTest, DataFolderFallsBackToHomeAndIsEmptyWithoutOne) {
   unsetenv("XDG_DATA_HOME");
-  EXPECT_EQ(GetDataFolder(), root() + "/.local/share/Quorvel/");
+  EXPECT_EQ(DataFolderFromEnvironment(), root() + "/.local/share/Quorvel/");
   setenv("XDG_DATA_HOME", "relative/path", 1);  // not absolute: ignored
-  EXPECT_EQ(GetDataFolder(), root() + "/.local/share/Quorvel/");
+  EXPECT_EQ(DataFolderFromEnvironment(), root() + "/.local/share/Quorvel/");
 }
 
 TEST_F(PathsTest, SeriesRecordAddressUsesTheHostAndAccessKey) {
-  setenv("QUORVEL_TVDB_HOST", "127.0.0.1:8081", 1);
+  SetPlaces([](Places& places) { places.tvdbHost = "127.0.0.1:8081"; });
   EXPECT_EQ(GetSeriesRecordUrl("73"),
             "http://127.0.0.1:8081/api/9F41B2D07E6A3C15/series/73/all/en.xml");
-  unsetenv("QUORVEL_TVDB_HOST");
 }
 
 TEST_F(PathsTest, RegistryStoreRoundTripsEachType) {

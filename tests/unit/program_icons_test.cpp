@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/ResourcePaths.h"
+#include "platform/ResourcePaths.h"
 
 namespace quorvel {
 namespace {

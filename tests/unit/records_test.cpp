@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "shows/NumericText.h"
+#include "core/NumericText.h"
 #include "shows/RssChannel.h"
 #include "shows/SeriesRecord.h"
 

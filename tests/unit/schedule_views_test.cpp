@@ -2,7 +2,8 @@
 #include <stdlib.h>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
+#include "schedule/DataFiles.h"
 #include "schedule/ShowViews.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
@@ -17,13 +18,11 @@ class ScheduleViewsTest : public SandboxedTest {
  protected:
   void SetUp() override {
     SandboxedTest::SetUp();
-    setenv("QUORVEL_TVDB_HOST", "tvdb.test", 1);
     folder = GetDataFolder();
     Freeze();
   }
   void TearDown() override {
     clock.reset();
-    unsetenv("QUORVEL_TVDB_HOST");
     SandboxedTest::TearDown();
   }
 
@@ -45,23 +44,23 @@ class ScheduleViewsTest : public SandboxedTest {
   // The episode ids of the rows sent through one page function, in order.
   std::vector<std::string> EpisodeIds(const std::string& function) const {
     std::vector<std::string> ids;
-    for (const auto& call : recording.script.calls) {
+    for (const auto& call : recording.calls) {
       if (call.name == function) ids.push_back(call.args.at(10));
     }
     return ids;
   }
   std::string LastCallName() const {
-    return recording.script.calls.empty() ? "" : recording.script.calls.back().name;
+    return recording.calls.empty() ? "" : recording.calls.back().name;
   }
   std::vector<std::string> NextIds() {
-    recording.script.calls.clear();
-    ShowNextShowsCommand(recording.page);
+    recording.calls.clear();
+    ShowNextShowsCommand(recording);
     EXPECT_EQ(LastCallName(), "initFinish");
     return EpisodeIds("PopulateNextShows");
   }
   std::vector<std::string> RecentIds() {
-    recording.script.calls.clear();
-    ShowRecentShowsCommand(recording.page);
+    recording.calls.clear();
+    ShowRecentShowsCommand(recording);
     EXPECT_EQ(LastCallName(), "initFinish");
     return EpisodeIds("PopulateRecentShows");
   }
@@ -83,7 +82,7 @@ TEST_F(ScheduleViewsTest, MyShowsSendsOneRowPerFollowedSeriesInFileOrder) {
        {.id = "1", .SeriesName = "One", .banner = "b1.jpg", .fanart = "f1.jpg"},
        {.id = "2", .SeriesName = "Two", .banner = "b2.jpg"},
        {.id = "4", .SeriesName = "Four"}});
-  ShowMyShowsCommand(recording.page);
+  ShowMyShowsCommand(recording);
   const std::vector<PageCall> expected = {
       {"PopulateMyShowsTable", {"Three", "3", "HBO", "|Drama|", "http://tvdb.test/banners/p3.jpg"}},
       {"PopulateMyShowsTable", {"One", "1", "", "", "http://tvdb.test/banners/f1.jpg"}},
@@ -91,7 +90,7 @@ TEST_F(ScheduleViewsTest, MyShowsSendsOneRowPerFollowedSeriesInFileOrder) {
       {"PopulateMyShowsTable", {"Four", "4", "", "", ""}},
       {"initFinish", {}},
   };
-  EXPECT_EQ(recording.script.calls, expected);
+  EXPECT_EQ(recording.calls, expected);
 }
 
 TEST_F(ScheduleViewsTest, MyShowsTakesTheIdFromTheSeriesFileAndSkipsMissingFiles) {
@@ -102,25 +101,25 @@ TEST_F(ScheduleViewsTest, MyShowsTakesTheIdFromTheSeriesFileAndSkipsMissingFiles
   const FavoriteShow empty = {.seriesid = "7", .DateAdded = "", .PathToDetails = folder + "7.xml"};
   WriteFile(GetFavoritesPath(), FavoritesDocument({renamed, gone, empty, renamed}));
 
-  ShowMyShowsCommand(recording.page);
+  ShowMyShowsCommand(recording);
   const std::vector<PageCall> expected = {
       {"PopulateMyShowsTable", {"Renamed", "99", "", "", ""}},
       {"PopulateMyShowsTable", {"", "", "", "", ""}},
       {"PopulateMyShowsTable", {"Renamed", "99", "", "", ""}},
       {"initFinish", {}},
   };
-  EXPECT_EQ(recording.script.calls, expected);
+  EXPECT_EQ(recording.calls, expected);
 }
 
 TEST_F(ScheduleViewsTest, EveryViewAnswersOnlyInitFinishWithoutFavorites) {
-  ShowMyShowsCommand(recording.page);
-  ShowNextShowsCommand(recording.page);
-  ShowRecentShowsCommand(recording.page);
+  ShowMyShowsCommand(recording);
+  ShowNextShowsCommand(recording);
+  ShowRecentShowsCommand(recording);
   WriteFile(GetFavoritesPath(), FavoritesDocument({}));
-  ShowMyShowsCommand(recording.page);
+  ShowMyShowsCommand(recording);
   WriteFile(GetFavoritesPath(), "not xml at all");
-  ShowNextShowsCommand(recording.page);
-  EXPECT_EQ(recording.script.Names(), Names(5, "initFinish"));
+  ShowNextShowsCommand(recording);
+  EXPECT_EQ(recording.Names(), Names(5, "initFinish"));
 }
 
 // ---- Next and recent
@@ -139,8 +138,8 @@ TEST_F(ScheduleViewsTest, NextAndRecentRowsCarryTwelveArgumentsInOrder) {
                          .Overview = "Tail section.",
                          .IMDB_ID = "tt0636289"},
                         {.id = "e2", .FirstAired = DaysFromToday(3), .EpisodeName = "Later"}}}});
-  ShowRecentShowsCommand(recording.page);
-  ShowNextShowsCommand(recording.page);
+  ShowRecentShowsCommand(recording);
+  ShowNextShowsCommand(recording);
   const std::vector<PageCall> expected = {
       {"PopulateRecentShows",
        {"Lost", "2", "7", "The Other 48 Days", DaysFromToday(-1), "0",
@@ -152,7 +151,7 @@ TEST_F(ScheduleViewsTest, NextAndRecentRowsCarryTwelveArgumentsInOrder) {
         "http://tvdb.test/banners/graphical/73.jpg", "", "73", "tt0411008", "e2", ""}},
       {"initFinish", {}},
   };
-  EXPECT_EQ(recording.script.calls, expected);
+  EXPECT_EQ(recording.calls, expected);
 }
 
 TEST_F(ScheduleViewsTest, AnEpisodeDatedTodayIsRecentNotNext) {
@@ -250,11 +249,11 @@ TEST_F(ScheduleViewsTest, HostileFieldTextsReachThePageAsText) {
                          .FirstAired = DaysFromToday(1),
                          .EpisodeName = title,
                          .Overview = overview}}}});
-  ShowNextShowsCommand(recording.page);
-  ASSERT_EQ(recording.script.calls.size(), 2u);
-  EXPECT_EQ(recording.script.calls[0].args[0], name);
-  EXPECT_EQ(recording.script.calls[0].args[3], title);
-  EXPECT_EQ(recording.script.calls[0].args[7], overview);
+  ShowNextShowsCommand(recording);
+  ASSERT_EQ(recording.calls.size(), 2u);
+  EXPECT_EQ(recording.calls[0].args[0], name);
+  EXPECT_EQ(recording.calls[0].args[3], title);
+  EXPECT_EQ(recording.calls[0].args[7], overview);
 }
 
 }  // namespace

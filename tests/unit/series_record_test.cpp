@@ -7,8 +7,10 @@
 #include <filesystem>
 
 #include "app/Paths.h"
-#include "shows/XmlDocument.h"
+#include "core/XmlDocument.h"
+#include "schedule/DataFiles.h"
 #include "support/Sandbox.h"
+#include "support/LoopbackTest.h"
 #include "support/TestServer.h"
 
 namespace quorvel {
@@ -237,35 +239,16 @@ TEST_F(SeriesRecordTest, AFailedWriteLeavesThePreviousFileIntact) {
 }
 
 TEST_F(SeriesRecordTest, ArtworkUrlsNeedAPath) {
-  test::ScopedEnv host("QUORVEL_TVDB_HOST", "tvdb.test:8080");
+  SetPlaces([](Places& places) { places.tvdbHost = "tvdb.test:8080"; });
   EXPECT_EQ(ArtworkUrl("posters/1.jpg"), "http://tvdb.test:8080/banners/posters/1.jpg");
   EXPECT_EQ(ArtworkUrl(""), "");
 }
 
 TEST_F(SeriesRecordTest, TheSeriesUrlCarriesTheAccessKeyAndTheId) {
-  test::ScopedEnv host("QUORVEL_TVDB_HOST", "tvdb.test");
   EXPECT_EQ(GetSeriesRecordUrl("73"), "http://tvdb.test/api/9F41B2D07E6A3C15/series/73/all/en.xml");
 }
 
-class SeriesDownloadTest : public test::SandboxedTest {
- protected:
-  static void SetUpTestSuite() { server_ = std::make_unique<test::TestServer>(); }
-  static void TearDownTestSuite() { server_.reset(); }
-  void SetUp() override {
-    SandboxedTest::SetUp();
-    ASSERT_TRUE(server_->running());
-    ASSERT_TRUE(server_->reset());
-    hosts_ = std::make_unique<test::ScopedRemoteHosts>(*server_);
-  }
-  void TearDown() override {
-    hosts_.reset();
-    SandboxedTest::TearDown();
-  }
-
-  static std::unique_ptr<test::TestServer> server_;
-  std::unique_ptr<test::ScopedRemoteHosts> hosts_;
-};
-std::unique_ptr<test::TestServer> SeriesDownloadTest::server_;
+class SeriesDownloadTest : public test::LoopbackTest {};
 
 TEST_F(SeriesDownloadTest, DownloadsFromTheSeriesUrl) {
   SeriesRecord record;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "schedule/SearchView.h"
 #include "shows/SeriesRecord.h"
 #include "shows/SeriesSearch.h"
 #include "support/RecordingPage.h"
@@ -14,15 +15,6 @@ using Names = std::vector<std::string>;
 
 class SeriesSearchTest : public SandboxedTest {
  protected:
-  void SetUp() override {
-    SandboxedTest::SetUp();
-    setenv("QUORVEL_TVDB_HOST", "tvdb.test", 1);
-  }
-  void TearDown() override {
-    unsetenv("QUORVEL_TVDB_HOST");
-    SandboxedTest::TearDown();
-  }
-
   RecordingPage recording;
   FakeFetcher fetcher;
 };
@@ -50,7 +42,7 @@ TEST_F(SeriesSearchTest, ThreeHitsGiveShowResultsThreeRowsInAnswerOrderThenInitF
       {.id = "1", .SeriesName = "The First", .Network = "NBC"},
       {.id = "2", .SeriesName = "The Second", .Overview = "Two\nlines"},
   });
-  SearchSeries(recording.page, text);
+  SearchSeries(recording, text);
 
   const std::vector<PageCall> expected = {
       {"ShowResults", {}},
@@ -60,38 +52,38 @@ TEST_F(SeriesSearchTest, ThreeHitsGiveShowResultsThreeRowsInAnswerOrderThenInitF
       {"PopulateSearchTable", {"The Second", "2", "", "", "2004-09-22", "Two\nlines"}},
       {"initFinish", {}},
   };
-  EXPECT_EQ(recording.script.calls, expected);
+  EXPECT_EQ(recording.calls, expected);
   EXPECT_TRUE(text.empty());
 }
 
 TEST_F(SeriesSearchTest, NoHitsOrNoServerAnswerNoResultsThenInitFinish) {
   std::string withoutHits = "nothing";
   fetcher.bodies[GetSearchUrl(withoutHits)] = SearchAnswer({});
-  SearchSeries(recording.page, withoutHits);
+  SearchSeries(recording, withoutHits);
   std::string deadServer = "unanswered";
-  SearchSeries(recording.page, deadServer);
+  SearchSeries(recording, deadServer);
   std::string notXml = "garbage";
   fetcher.bodies[GetSearchUrl(notXml)] = "<html><body>502 Bad Gateway";
-  SearchSeries(recording.page, notXml);
+  SearchSeries(recording, notXml);
 
-  EXPECT_EQ(recording.script.Names(), (Names{"NoResults", "initFinish", "NoResults", "initFinish",
-                                             "NoResults", "initFinish"}));
+  EXPECT_EQ(recording.Names(), (Names{"NoResults", "initFinish", "NoResults", "initFinish",
+                                      "NoResults", "initFinish"}));
   EXPECT_EQ(fetcher.requests.size(), 3u);
 }
 
 TEST_F(SeriesSearchTest, EmptyTextMakesNoRequestAndNoCall) {
   std::string text;
-  SearchSeries(recording.page, text);
+  SearchSeries(recording, text);
   EXPECT_TRUE(fetcher.requests.empty());
-  EXPECT_TRUE(recording.script.calls.empty());
+  EXPECT_TRUE(recording.calls.empty());
 }
 
 TEST_F(SeriesSearchTest, SecondRunWithoutNewTextDoesNothing) {
   std::string text = "once";
-  SearchSeries(recording.page, text);
-  SearchSeries(recording.page, text);
+  SearchSeries(recording, text);
+  SearchSeries(recording, text);
   EXPECT_EQ(fetcher.requests.size(), 1u);
-  EXPECT_EQ(recording.script.Names(), (Names{"NoResults", "initFinish"}));
+  EXPECT_EQ(recording.Names(), (Names{"NoResults", "initFinish"}));
 }
 
 TEST_F(SeriesSearchTest, HostileFieldTextsReachThePageUnchanged) {
@@ -100,10 +92,10 @@ TEST_F(SeriesSearchTest, HostileFieldTextsReachThePageUnchanged) {
   std::string text = "x";
   fetcher.bodies[GetSearchUrl(text)] =
       SearchAnswer({{.id = "7", .SeriesName = name, .Overview = overview}});
-  SearchSeries(recording.page, text);
-  ASSERT_EQ(recording.script.calls.size(), 3u);
-  EXPECT_EQ(recording.script.calls[1].args[0], name);
-  EXPECT_EQ(recording.script.calls[1].args[5], overview);
+  SearchSeries(recording, text);
+  ASSERT_EQ(recording.calls.size(), 3u);
+  EXPECT_EQ(recording.calls[1].args[0], name);
+  EXPECT_EQ(recording.calls[1].args[5], overview);
 }
 
 TEST_F(SeriesSearchTest, ParseSearchResultsAppendsEveryHitIncludingDuplicates) {

@@ -4,9 +4,11 @@
 #include <filesystem>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
+#include "core/AirDate.h"
+#include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/StartupRefresh.h"
+#include "shows/SeriesRecord.h"
 #include "support/Sandbox.h"
 #include "support/ShowFixtures.h"
 
@@ -19,14 +21,12 @@ class StartupRefreshTest : public SandboxedTest {
  protected:
   void SetUp() override {
     SandboxedTest::SetUp();
-    setenv("QUORVEL_TVDB_HOST", "tvdb.test", 1);
     folder = GetDataFolder();
     const int64_t midnight = *ParseAirDate(FormatLocalDate(Now()));
     clock = std::make_unique<FrozenClock>(midnight + 10 * 3600);
   }
   void TearDown() override {
     clock.reset();
-    unsetenv("QUORVEL_TVDB_HOST");
     SandboxedTest::TearDown();
   }
 

@@ -28,15 +28,6 @@ class FakeTray : public TrayIcon {
 
 class TrayAgentTest : public test::SandboxedTest {
  protected:
-  void SetUp() override {
-    SandboxedTest::SetUp();
-    setenv("QUORVEL_UPDATE_HOST", "127.0.0.1:9", 1);
-  }
-  void TearDown() override {
-    unsetenv("QUORVEL_UPDATE_HOST");
-    SandboxedTest::TearDown();
-  }
-
   Desktop MakeDesktop() {
     Desktop desktop;
     desktop.makeTrayIcon = [this](MessageWindow& owner) {

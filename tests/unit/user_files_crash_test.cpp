@@ -19,11 +19,11 @@
 #include <sstream>
 
 #include "app/Paths.h"
-#include "schedule/AirDate.h"
-#include "schedule/Clock.h"
+#include "core/AirDate.h"
+#include "core/Clock.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
-#include "shows/XmlDocument.h"
+#include "core/XmlDocument.h"
 #include "support/Sandbox.h"
 #include "support/TestServer.h"
 

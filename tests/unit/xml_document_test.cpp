@@ -1,4 +1,4 @@
-#include "shows/XmlDocument.h"
+#include "core/XmlDocument.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 
 #include <filesystem>
 
+#include "core/XmlScanner.h"
 #include "shows/Records.h"
 #include "support/Sandbox.h"
 

@@ -1,6 +1,7 @@
 #include "platform/gtk/AyatanaTrayIcon.h"
 
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
+#include "core/NoThrow.h"
 #include "platform/gtk/ProgramIcons.h"
 
 namespace quorvel {
@@ -81,17 +82,11 @@ void AyatanaTrayIcon::BuildMenu() {
 // Posted, not sent: "My Shows" runs a nested modal loop and "Exit" removes this menu, neither of
 // which belongs inside the menu's own activation.
 void AyatanaTrayIcon::OnMyShows(GtkMenuItem*, gpointer self) {
-  try {
-    static_cast<AyatanaTrayIcon*>(self)->owner_.Post(WM_COMMAND, ID_MYSHOWS, 0);
-  } catch (...) {
-  }
+  NoThrow([&] { static_cast<AyatanaTrayIcon*>(self)->owner_.Post(WM_COMMAND, ID_MYSHOWS, 0); });
 }
 
 void AyatanaTrayIcon::OnExit(GtkMenuItem*, gpointer self) {
-  try {
-    static_cast<AyatanaTrayIcon*>(self)->owner_.Post(WM_COMMAND, ID_EXIT, 0);
-  } catch (...) {
-  }
+  NoThrow([&] { static_cast<AyatanaTrayIcon*>(self)->owner_.Post(WM_COMMAND, ID_EXIT, 0); });
 }
 
 }  // namespace quorvel

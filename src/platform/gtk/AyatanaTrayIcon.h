@@ -3,8 +3,8 @@
 #include <gtk/gtk.h>
 #include <libayatana-appindicator/app-indicator.h>
 
+#include "core/Handles.h"
 #include "platform/Desktop.h"
-#include "platform/gtk/GObjectPtr.h"
 
 namespace quorvel {
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <utility>
 
+#include "core/NoThrow.h"
 #include "platform/BrowserChannel.h"
 #include "platform/BrowserProcess.h"
 #include "platform/gtk/GtkBrowserHost.h"
@@ -139,11 +140,9 @@ int main() {
   }
   RegisterProgramIcons();
   gtk_window_set_default_icon_name(ProgramIconName(kIconGrey));
-  try {
+  const bool ran = RunGuarded([] {
     BrowserWindow window(kBrowserChannelFd);
     gtk_main();
-  } catch (...) {
-    return 1;
-  }
-  return 0;
+  });
+  return ran ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 
 #include <csignal>
 
+#include "core/NoThrow.h"
 #include "platform/gtk/OkCancelPrompt.h"
 
 namespace quorvel {
@@ -19,12 +20,11 @@ EndSignals::~EndSignals() {
 }
 
 gboolean EndSignals::OnSignal(gpointer self) {
-  try {
+  NoThrow([&] {
     CancelOpenPrompt();
     auto* signals = static_cast<EndSignals*>(self);
     if (signals->onEnd_) signals->onEnd_();
-  } catch (...) {
-  }
+  });
   return G_SOURCE_CONTINUE;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "core/NoThrow.h"
 #include "platform/gtk/JscValues.h"
 #include "platform/gtk/ProgramIcons.h"
 
@@ -62,14 +63,13 @@ void OnBatchDone(GObject* source, GAsyncResult* result, gpointer data) {
   GError* error = nullptr;
   GObjectPtr<JSCValue> value(webkit_web_view_call_async_javascript_function_finish(
       WEBKIT_WEB_VIEW(source), result, &error));
-  try {
+  NoThrow([&] {
     // After Destroy nobody is told anything: the page that made the calls is gone.
     if (!g_cancellable_is_cancelled(batch->cancellable.get())) {
       ReportBatchErrors(*batch, error, value.get());
       if (batch->onSettled) batch->onSettled(batch->ran);
     }
-  } catch (...) {
-  }
+  });
   g_clear_error(&error);
 }
 
@@ -282,10 +282,7 @@ void GtkBrowserHost::Flush() {
 gboolean GtkBrowserHost::OnFlushIdle(gpointer self) {
   auto* host = static_cast<GtkBrowserHost*>(self);
   host->flushSource_ = 0;
-  try {
-    host->Flush();
-  } catch (...) {
-  }
+  NoThrow([&] { host->Flush(); });
   return G_SOURCE_REMOVE;
 }
 
@@ -294,18 +291,12 @@ gboolean GtkBrowserHost::OnFlushIdle(gpointer self) {
 
 gboolean GtkBrowserHost::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
   if (event->keyval != GDK_KEY_Escape) return FALSE;
-  try {
-    static_cast<GtkBrowserHost*>(self)->events_.OnEscape();
-  } catch (...) {
-  }
+  NoThrow([&] { static_cast<GtkBrowserHost*>(self)->events_.OnEscape(); });
   return TRUE;
 }
 
 gboolean GtkBrowserHost::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
-  try {
-    static_cast<GtkBrowserHost*>(self)->events_.OnCloseRequest();
-  } catch (...) {
-  }
+  NoThrow([&] { static_cast<GtkBrowserHost*>(self)->events_.OnCloseRequest(); });
   return TRUE;
 }
 
@@ -327,13 +318,12 @@ void GtkBrowserHost::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpoint
   // window.external exists from the start of each document, and a page asks for its first view
   // as soon as its script runs, long before its images have loaded: the new document takes the
   // page calls from its commit on.
-  try {
+  NoThrow([&] {
     if (event == WEBKIT_LOAD_COMMITTED) host->SetHasDocument(true);
     if (event != WEBKIT_LOAD_FINISHED) return;
     host->SetHasDocument(true);
     host->Enqueue({{QueuedPageCall::Kind::HideScrollBars, {}, {}}, nullptr});
-  } catch (...) {
-  }
+  });
 }
 
 // A top-level document from anywhere but the page's origin never replaces the page: the window
@@ -345,10 +335,7 @@ gboolean GtkBrowserHost::DecideResponse(GtkBrowserHost* host,
   const char* uri = response ? webkit_uri_response_get_uri(response) : nullptr;
   if (host->page_ && uri && IsPageDocument(*host->page_, uri)) return FALSE;
   webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
-  try {
-    host->events_.OnNewWindowRequest(uri ? uri : "");
-  } catch (...) {
-  }
+  NoThrow([&] { host->events_.OnNewWindowRequest(uri ? uri : ""); });
   return TRUE;
 }
 
@@ -363,28 +350,20 @@ gboolean GtkBrowserHost::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* de
       WEBKIT_NAVIGATION_POLICY_DECISION(decision));
   const std::string uri = RequestUri(action);
   webkit_policy_decision_ignore(decision);
-  try {
-    static_cast<GtkBrowserHost*>(self)->events_.OnNewWindowRequest(uri);
-  } catch (...) {
-  }
+  NoThrow([&] { static_cast<GtkBrowserHost*>(self)->events_.OnNewWindowRequest(uri); });
   return TRUE;
 }
 
 GtkWidget* GtkBrowserHost::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self) {
-  try {
-    static_cast<GtkBrowserHost*>(self)->events_.OnNewWindowRequest(RequestUri(action));
-  } catch (...) {
-  }
+  NoThrow(
+      [&] { static_cast<GtkBrowserHost*>(self)->events_.OnNewWindowRequest(RequestUri(action)); });
   return nullptr;  // no window opens inside the program
 }
 
 void GtkBrowserHost::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
                                             gpointer self) {
   // The page is gone; calls fail as before the first page until a new one has loaded.
-  try {
-    static_cast<GtkBrowserHost*>(self)->SetHasDocument(false);
-  } catch (...) {
-  }
+  NoThrow([&] { static_cast<GtkBrowserHost*>(self)->SetHasDocument(false); });
 }
 
 void GtkBrowserHost::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
@@ -393,12 +372,11 @@ void GtkBrowserHost::OnScriptMessage(WebKitUserContentManager*, WebKitJavascript
   // Only the page's own documents hold the token; a message while another document is shown
   // is not the page's.
   if (!host->ShowsPage()) return;
-  try {
+  NoThrow([&] {
     if (auto call = ReadExternalCall(webkit_javascript_result_get_js_value(result), host->token_)) {
       host->events_.OnExternalCall(call->name, call->args);
     }
-  } catch (...) {
-  }
+  });
 }
 
 }  // namespace quorvel

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "bridge/BrowserHost.h"
+#include "core/Handles.h"
 #include "platform/PageOrigin.h"
 #include "platform/PageScriptText.h"
-#include "platform/gtk/GObjectPtr.h"
 
 namespace quorvel {
 

@@ -3,7 +3,7 @@
 #include <gio/gio.h>
 #include <libnotify/notify.h>
 
-#include "platform/gtk/GObjectPtr.h"
+#include "core/Handles.h"
 #include "platform/gtk/SessionBus.h"
 
 namespace quorvel {

@@ -1,6 +1,6 @@
 #include "platform/gtk/JscValues.h"
 
-#include "platform/gtk/GObjectPtr.h"
+#include "core/Handles.h"
 
 namespace quorvel {
 namespace {

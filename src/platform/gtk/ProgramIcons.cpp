@@ -2,7 +2,7 @@
 
 #include <gtk/gtk.h>
 
-#include "app/ResourcePaths.h"
+#include "platform/ResourcePaths.h"
 
 namespace quorvel {
 namespace {

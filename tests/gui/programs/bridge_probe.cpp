@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bridge/WebPage.h"
-#include "platform/MessageWindow.h"
+#include "bridge/MessageWindow.h"
 #include "platform/gtk/GtkBrowserHost.h"
 
 using namespace quorvel;

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+namespace quorvel {
+
+struct FetchResult {
+  bool ok = false;
+  std::string body;   // the whole body, decompressed, when ok
+  std::string error;  // why not, when !ok
+};
+
+// Fetches the bytes behind an http:// or https:// address. Implementations bound time, size and
+// redirects; any failure (including a non-2xx status) is !ok with an empty body.
+class Fetcher {
+ public:
+  virtual ~Fetcher() = default;
+  virtual FetchResult Fetch(const std::string& url) = 0;
+};
+
+// The fetcher every document load uses: the one installed last (platform/CurlFetcher in the
+// program); one that fetches nothing until then.
+Fetcher& CurrentFetcher();
+
+// Installs a fetcher for the lifetime of this object.
+class ScopedFetcher {
+ public:
+  explicit ScopedFetcher(Fetcher& fetcher);
+  ~ScopedFetcher();
+  ScopedFetcher(const ScopedFetcher&) = delete;
+  ScopedFetcher& operator=(const ScopedFetcher&) = delete;
+
+ private:
+  Fetcher* previous_;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "core/UriLauncher.h"
+
+namespace quorvel {
+
+// The desktop's default handler through GIO. Failures are silent: the caller has no one to tell.
+class GioUriLauncher : public UriLauncher {
+ public:
+  void Launch(const std::string& uri) override;
+};
+
+}  // namespace quorvel
