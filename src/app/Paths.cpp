@@ -59,6 +59,26 @@ std::string ReadRegistryString(RegistryRoot, const std::string& keyPath,
   return {};
 }
 
+bool AirDayNotificationsOn() {
+  const std::optional<std::string> text = RegistryStore::ReadText(kUserIdKey, "notify");
+  if (!text) return true;
+  std::string value = *text;
+  for (const char* prefix : {"REG_SZ:", "REG_DWORD:", "REG_EXPAND_SZ:"}) {
+    if (value.rfind(prefix, 0) == 0) value.erase(0, std::string(prefix).size());
+  }
+  value.erase(0, value.find_first_not_of(" \t"));
+  value.erase(value.find_last_not_of(" \t") + 1);
+  return value != "0";
+}
+
+std::string ReadAnnouncedEpisodes() {
+  return ReadRegistryString(RegistryRoot::CurrentUser, kUserIdKey, "announced");
+}
+
+bool WriteAnnouncedEpisodes(const std::string& memory) {
+  return WriteRegistryString(kUserIdKey, "announced", memory);
+}
+
 bool WriteRegistryString(const std::string& keyPath, const std::string& valueName,
                          const std::string& text) {
   return RegistryStore::Write(keyPath, valueName, {RegistryType::Sz, text, 0});

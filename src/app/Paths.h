@@ -18,6 +18,11 @@ std::string ReadRegistryString(RegistryRoot root, const std::string& keyPath,
                                const std::string& valueName);
 bool WriteRegistryString(const std::string& keyPath, const std::string& valueName,
                          const std::string& text);
+// The air-day notification is on unless "notify=0" (or a stored 0) stands beside the user id.
+bool AirDayNotificationsOn();
+// The episodes already announced, as the settings store keeps them beside the user id.
+std::string ReadAnnouncedEpisodes();
+bool WriteAnnouncedEpisodes(const std::string& memory);
 // Writes the browser-emulation value at every start of a first instance.
 bool SetBrowserEmulation();
 

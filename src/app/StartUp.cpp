@@ -1,8 +1,14 @@
 #include "app/StartUp.h"
 
+#include <algorithm>
+
+#include "app/Paths.h"
 #include "app/UpdateCheck.h"
 #include "bridge/CMainDlg.h"
+#include "core/Clock.h"
 #include "core/NoThrow.h"
+#include "platform/CheckTimers.h"
+#include "schedule/Announcements.h"
 #include "schedule/StartupRefresh.h"
 
 namespace quorvel {
@@ -29,7 +35,59 @@ LRESULT StartUp::OnInitDialog() {
   if (desktop_.makeTrayIcon) tray_ = desktop_.makeTrayIcon(*this);
   if (tray_) tray_->Add(count != 0);
   if (desktop_.showBalloon) desktop_.showBalloon();
+  StartRunningChecks();
   return 0;
+}
+
+void StartUp::StartRunningChecks() {
+  checks_ = std::make_unique<RunningChecks>(
+      [this](std::function<void()> call) { PostCall(std::move(call)); },
+      [this](const CheckOutcome& outcome) { OnCheckFinished(outcome); });
+  schedule_.emplace(Now(), MonotonicSeconds());
+  timers_ = std::make_unique<CheckTimers>([this] { LookAtClocks(); });
+  ArmNextLook();
+  if (desktop_.watchWake) {
+    sleepWatch_ = desktop_.watchWake([this] {
+      if (checks_) checks_->Request();
+    });
+  }
+  // What start-up counted is announced from the same count, read off the UI thread.
+  checks_->Request(false);
+}
+
+void StartUp::ArmNextLook() {
+  int64_t seconds = schedule_->SecondsUntilNext(Now(), MonotonicSeconds());
+  // While a check runs its end re-arms; looking more often would only merge into it.
+  if (checks_ && checks_->running()) seconds = std::max<int64_t>(seconds, 60);
+  timers_->LookAfter(seconds);
+}
+
+void StartUp::LookAtClocks() {
+  if (!schedule_ || !checks_) return;
+  if (schedule_->Look(Now(), MonotonicSeconds())) checks_->Request();
+  ArmNextLook();
+}
+
+void StartUp::OnCheckFinished(const CheckOutcome& outcome) {
+  if (outcome.counted) {
+    if (tray_) tray_->SetRed(outcome.count != 0);
+    Announce(outcome.today);
+    // CALENDAR HOOK: once the calendar writer is on main, the one call after every running
+    // check goes here: WriteCalendarFile(GetDataFolder(), Now());
+  }
+  schedule_->Rearm(Now(), MonotonicSeconds());
+  ArmNextLook();
+}
+
+void StartUp::Announce(const std::vector<TodayEpisode>& today) {
+  if (today.empty() || !desktop_.showToday || !AirDayNotificationsOn()) return;
+  const AnnouncementPlan plan = PlanAnnouncement(today, ReadAnnouncedEpisodes(), Now());
+  if (plan.announce.empty()) return;
+  // Only what was shown counts as announced: without a service, the next check tries again.
+  if (desktop_.showToday(AnnouncementLines(plan.announce),
+                         [this] { Post(WM_COMMAND, ID_MYSHOWS, 0); })) {
+    WriteAnnouncedEpisodes(plan.memory);
+  }
 }
 
 void StartUp::OpenMainWindow() {
@@ -44,6 +102,11 @@ void StartUp::OpenMainWindow() {
 }
 
 void StartUp::Exit() {
+  // A check under way stops now (within about a second); none starts again, and nothing is
+  // announced while an open main window keeps the program a little longer.
+  sleepWatch_.reset();
+  timers_.reset();
+  checks_.reset();
   if (tray_) tray_->Remove();
   Post(WM_CLOSE, 0, 0);
 }

@@ -1,14 +1,21 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <vector>
 
-#include "platform/Desktop.h"
 #include "bridge/MessageWindow.h"
+#include "platform/Desktop.h"
+#include "schedule/CheckSchedule.h"
+#include "schedule/RunningCheck.h"
 
 namespace quorvel {
 
+class CheckTimers;
+
 // The hidden start-up window: its modal run is the program's main loop. At start it refreshes
-// the followed series, checks for an update, and puts the icon into the notification area.
+// the followed series, checks for an update, and puts the icon into the notification area. While
+// it runs it checks again at every local midnight, on waking and at least every six hours.
 class StartUp : public MessageWindow {
  public:
   explicit StartUp(Desktop desktop);
@@ -18,9 +25,19 @@ class StartUp : public MessageWindow {
   LRESULT OnInitDialog();
   void OpenMainWindow();
   void Exit();
+  void StartRunningChecks();
+  void LookAtClocks();
+  void OnCheckFinished(const CheckOutcome& outcome);
+  void Announce(const std::vector<TodayEpisode>& today);
+  void ArmNextLook();
 
   Desktop desktop_;
   std::unique_ptr<TrayIcon> tray_;
+  std::optional<CheckSchedule> schedule_;
+  std::unique_ptr<CheckTimers> timers_;
+  std::unique_ptr<SleepWatch> sleepWatch_;
+  // Last, so it goes first: its thread is stopped before anything it reports to.
+  std::unique_ptr<RunningChecks> checks_;
 };
 
 }  // namespace quorvel

@@ -1,8 +1,11 @@
 #include "bridge/MessageWindow.h"
 
+#include "core/NoThrow.h"
+
 #include <glib.h>
 
 #include <deque>
+#include <mutex>
 #include <unordered_map>
 
 namespace quorvel {
@@ -13,7 +16,19 @@ struct PostedMessage {
   unsigned message;
   WPARAM wParam;
   LPARAM lParam;
+  std::shared_ptr<std::function<void()>> call{};  // PostCall's closure
 };
+
+// Closures posted from other threads, waiting for the UI thread to queue them.
+struct CrossThreadCalls {
+  std::mutex mutex;
+  std::deque<PostedMessage> calls;
+};
+
+CrossThreadCalls& Crossing() {
+  static CrossThreadCalls crossing;
+  return crossing;
+}
 
 // The thread's message queue: one FIFO for every window, like a UI thread's queue.
 struct MessageQueue {
@@ -37,7 +52,12 @@ bool DispatchOne() {
   queue.messages.pop_front();
   // A message for a window that is gone is dropped, as the system drops it for a destroyed window.
   if (auto it = queue.windows.find(posted.window); it != queue.windows.end()) {
-    it->second->Send(posted.message, posted.wParam, posted.lParam);
+    if (posted.call) {
+      // A posted closure never ends the loop.
+      NoThrow([&] { (*posted.call)(); });
+    } else {
+      it->second->Send(posted.message, posted.wParam, posted.lParam);
+    }
   }
   return true;
 }
@@ -56,6 +76,21 @@ void ScheduleDrain() {
   auto& queue = Queue();
   if (queue.source == 0)
     queue.source = g_idle_add_full(G_PRIORITY_DEFAULT, OnQueueIdle, nullptr, nullptr);
+}
+
+// On the UI thread: the closures posted from other threads join the queue in their order.
+gboolean OnCallsCrossed(gpointer) {
+  std::deque<PostedMessage> arrived;
+  {
+    auto& crossing = Crossing();
+    std::lock_guard lock(crossing.mutex);
+    arrived.swap(crossing.calls);
+  }
+  if (arrived.empty()) return G_SOURCE_REMOVE;
+  auto& queue = Queue();
+  for (PostedMessage& posted : arrived) queue.messages.push_back(std::move(posted));
+  ScheduleDrain();
+  return G_SOURCE_REMOVE;
 }
 
 }  // namespace
@@ -83,6 +118,17 @@ MessageWindow::~MessageWindow() {
 void MessageWindow::Post(unsigned message, WPARAM wParam, LPARAM lParam) {
   Queue().messages.push_back({id_, message, wParam, lParam});
   ScheduleDrain();
+}
+
+void MessageWindow::PostCall(std::function<void()> call) {
+  auto shared = std::make_shared<std::function<void()>>(std::move(call));
+  {
+    auto& crossing = Crossing();
+    std::lock_guard lock(crossing.mutex);
+    crossing.calls.push_back({id_, WM_NULL, 0, 0, std::move(shared)});
+  }
+  // g_idle_add is safe from any thread and wakes the default main context.
+  g_idle_add_full(G_PRIORITY_DEFAULT, OnCallsCrossed, nullptr, nullptr);
 }
 
 LRESULT MessageWindow::Send(unsigned message, WPARAM wParam, LPARAM lParam) {
@@ -115,6 +161,7 @@ void MessageWindow::EndDialog(int result) {
 }
 
 void MessageWindow::DrainPosted() {
+  OnCallsCrossed(nullptr);
   while (DispatchOne()) {
   }
 }

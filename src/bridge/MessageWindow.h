@@ -20,6 +20,9 @@ class MessageWindow {
 
   // Queues the message behind every message posted before it, for any window of the process.
   void Post(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0);
+  // From any thread: runs call on the UI thread as a message to this window, queued behind what
+  // was posted before it reaches the queue. Dropped when the window is gone by then.
+  void PostCall(std::function<void()> call);
   // Runs the handler now and returns its result; unmapped messages give 0.
   LRESULT Send(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0);
 

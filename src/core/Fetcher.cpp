@@ -17,7 +17,24 @@ Fetcher*& Slot() {
   return current;
 }
 
+thread_local const std::atomic<bool>* t_cancel = nullptr;
+
 }  // namespace
+
+ScopedFetchCancel::ScopedFetchCancel(const std::atomic<bool>& flag)
+    : previous_(std::exchange(t_cancel, &flag)) {}
+
+ScopedFetchCancel::~ScopedFetchCancel() {
+  t_cancel = previous_;
+}
+
+const std::atomic<bool>* CurrentFetchCancel() {
+  return t_cancel;
+}
+
+bool FetchCancelled() {
+  return t_cancel != nullptr && t_cancel->load();
+}
 
 Fetcher& CurrentFetcher() {
   return *Slot();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 namespace quorvel {
@@ -33,5 +34,23 @@ class ScopedFetcher {
  private:
   Fetcher* previous_;
 };
+
+// While one lives, fetches made on this thread stop early, as failures, once the flag is set (a
+// fetch in flight within about a second). Fetches on other threads are not affected.
+class ScopedFetchCancel {
+ public:
+  explicit ScopedFetchCancel(const std::atomic<bool>& flag);
+  ~ScopedFetchCancel();
+  ScopedFetchCancel(const ScopedFetchCancel&) = delete;
+  ScopedFetchCancel& operator=(const ScopedFetchCancel&) = delete;
+
+ private:
+  const std::atomic<bool>* previous_;
+};
+
+// True when this thread's fetches are to stop (the flag of its ScopedFetchCancel is set).
+bool FetchCancelled();
+// The flag of this thread's ScopedFetchCancel, or null (for HttpGet's cancel).
+const std::atomic<bool>* CurrentFetchCancel();
 
 }  // namespace quorvel

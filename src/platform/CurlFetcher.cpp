@@ -7,7 +7,8 @@ namespace quorvel {
 CurlFetcher::CurlFetcher(FetchLimits limits) : limits_(limits) {}
 
 FetchResult CurlFetcher::Fetch(const std::string& url) {
-  HttpAnswer answer = HttpGet(url, limits_, "Quorvel/2.0");
+  // A running check's downloads stop when it ends (the thread's ScopedFetchCancel).
+  HttpAnswer answer = HttpGet(url, limits_, "Quorvel/2.0", CurrentFetchCancel());
   if (!answer.error.empty()) return {false, {}, std::move(answer.error)};
   if (!answer.ok()) return {false, {}, "HTTP status " + std::to_string(answer.status)};
   return {true, std::move(answer.body), {}};

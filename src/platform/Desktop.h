@@ -3,12 +3,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bridge/BrowserHost.h"
 
 namespace quorvel {
 
 class MessageWindow;
+class SleepWatch;
 
 // The notification-area icon. Its menu ("My Shows", a separator, "Exit") delivers WM_COMMAND
 // with ID_MYSHOWS or ID_EXIT to the owner window.
@@ -18,6 +20,8 @@ class TrayIcon {
   // red: icon 206 (an episode dated today) instead of 205.
   virtual void Add(bool red) = 0;
   virtual void Remove() = 0;
+  // Changes the image of an added icon in place (its tooltip stays); nothing when not added.
+  virtual void SetRed(bool red) = 0;
 };
 
 // Everything the tray agent needs from the desktop; the GTK set lives in platform/gtk, tests
@@ -29,6 +33,12 @@ struct Desktop {
   // A modal OK/Cancel question with OK the default; true for OK.
   std::function<bool(const std::string& caption, const std::string& text)> askOkCancel;
   BrowserHostFactory makeBrowserHost;
+  // The air-day notification ("Today", one line each); a click on it runs onOpen. False when no
+  // notification could be shown.
+  std::function<bool(const std::vector<std::string>& lines, std::function<void()> onOpen)>
+      showToday;
+  // Watches for the machine waking from suspend; onWake runs from the main loop.
+  std::function<std::unique_ptr<SleepWatch>(std::function<void()> onWake)> watchWake;
 };
 
 }  // namespace quorvel

@@ -65,6 +65,14 @@ std::optional<RegistryValue> RegistryStore::Read(const std::string& keyPath,
   return Decode(raw.get());
 }
 
+std::optional<std::string> RegistryStore::ReadText(const std::string& keyPath,
+                                                   const std::string& name) {
+  KeyFilePtr file = LoadStore();
+  GCharPtr raw(g_key_file_get_string(file.get(), keyPath.c_str(), name.c_str(), nullptr));
+  if (!raw) return std::nullopt;
+  return std::string(raw.get());
+}
+
 bool RegistryStore::Write(const std::string& keyPath, const std::string& name,
                           const RegistryValue& value) {
   const std::string path = FilePath();

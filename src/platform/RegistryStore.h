@@ -22,6 +22,9 @@ class RegistryStore {
   static std::string FilePath();
   // Empty when the key, the value or the file is missing or unreadable.
   static std::optional<RegistryValue> Read(const std::string& keyPath, const std::string& name);
+  // The value's text exactly as the file holds it, for settings a person writes by hand
+  // ("notify=0"); empty when missing.
+  static std::optional<std::string> ReadText(const std::string& keyPath, const std::string& name);
   // Creates the key when missing; false when the file cannot be written (nothing changes then).
   static bool Write(const std::string& keyPath, const std::string& name,
                     const RegistryValue& value);

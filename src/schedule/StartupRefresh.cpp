@@ -10,7 +10,6 @@
 #include "shows/SeriesRecord.h"
 
 namespace quorvel {
-namespace {
 
 // A DateAdded that cannot be converted says nothing about the file's age: refresh it.
 bool IsDue(const FavoriteShow& favorite) {
@@ -18,6 +17,8 @@ bool IsDue(const FavoriteShow& favorite) {
   const int64_t now = Now();
   return !added || *added < now - kOneWeek || !FileExists(favorite.PathToDetails);
 }
+
+namespace {
 
 // Downloads the series afresh. Only a download that yields a series is stored and dates the
 // favourite today; anything else leaves file and date alone, so the next start tries again.

@@ -13,10 +13,10 @@
 #include "schedule/ShowViews.h"
 #include "schedule/StartupRefresh.h"
 #include "shows/SeriesSearch.h"
+#include "support/LoopbackTest.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
 #include "support/ShowFixtures.h"
-#include "support/LoopbackTest.h"
 #include "support/TestServer.h"
 
 namespace quorvel::test {

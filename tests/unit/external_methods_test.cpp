@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "bridge/WebPage.h"
 #include "bridge/MessageWindow.h"
+#include "bridge/WebPage.h"
 #include "support/RecordingPage.h"
 
 namespace quorvel {

@@ -9,8 +9,8 @@
 #include "platform/CurlFetcher.h"
 #include "shows/RssChannel.h"
 #include "shows/SeriesRecord.h"
-#include "support/Sandbox.h"
 #include "support/LoopbackTest.h"
+#include "support/Sandbox.h"
 #include "support/TestServer.h"
 
 namespace quorvel {

@@ -4,6 +4,8 @@
 
 #include <glib.h>
 
+#include <thread>
+
 #include "bridge/MessageWindow.h"
 
 namespace quorvel {
@@ -94,6 +96,29 @@ TEST(MessageWindowTest, OuterRunEndsOnlyAfterTheNestedRunReturns) {
   outer.OnInit([&] { outer.Post(WM_COMMAND, 1, 0); });
   EXPECT_EQ(outer.RunModal(), 0);
   EXPECT_EQ(log, (std::vector<std::string>{"inner:5", "inner returned 3"}));
+}
+
+TEST(MessageWindowTest, ClosuresFromAnotherThreadQueueInOrderBehindEarlierPosts) {
+  std::vector<std::string> log;
+  auto a = std::make_unique<ScriptedWindow>(log, "a");
+  a->Post(WM_USER, 0, 1);
+  std::thread worker([&] {
+    for (int i = 0; i < 3; ++i)
+      a->PostCall([&log, i] { log.push_back("call:" + std::to_string(i)); });
+  });
+  worker.join();
+  a->Post(WM_USER, 0, 2);  // posted on the UI thread before the closures reach the queue
+  MessageWindow::DrainPosted();
+  EXPECT_EQ(log, (std::vector<std::string>{"a:1", "a:2", "call:0", "call:1", "call:2"}));
+
+  // A closure for a window that is gone by the time it arrives is dropped.
+  std::thread late([&] { a->PostCall([&log] { log.push_back("late"); }); });
+  late.join();
+  a.reset();
+  MessageWindow::DrainPosted();
+  while (g_main_context_iteration(nullptr, FALSE)) {
+  }
+  EXPECT_EQ(log.size(), 5u);
 }
 
 }  // namespace

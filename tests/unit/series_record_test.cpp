@@ -9,8 +9,8 @@
 #include "app/Paths.h"
 #include "core/XmlDocument.h"
 #include "schedule/DataFiles.h"
-#include "support/Sandbox.h"
 #include "support/LoopbackTest.h"
+#include "support/Sandbox.h"
 #include "support/TestServer.h"
 
 namespace quorvel {

@@ -21,9 +21,9 @@
 #include "app/Paths.h"
 #include "core/AirDate.h"
 #include "core/Clock.h"
+#include "core/XmlDocument.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
-#include "core/XmlDocument.h"
 #include "support/Sandbox.h"
 #include "support/TestServer.h"
 

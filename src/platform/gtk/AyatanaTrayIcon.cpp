@@ -67,6 +67,14 @@ void AyatanaTrayIcon::Remove() {
   menu_.reset();
 }
 
+void AyatanaTrayIcon::SetRed(bool red) {
+  if (!indicator_) return;
+  // The indicator passes the new name on to its host, or to the XEmbed fallback icon.
+  app_indicator_set_icon_full(indicator_.get(), ProgramIconName(red ? kIconRed : kIconGrey),
+                              kTitle);
+  app_indicator_set_title(indicator_.get(), kTitle);
+}
+
 void AyatanaTrayIcon::BuildMenu() {
   menu_ = GObjectPtr<GtkWidget>::Ref(gtk_menu_new());
   GtkWidget* myShows = gtk_menu_item_new_with_label("My Shows");

@@ -19,6 +19,7 @@ class AyatanaTrayIcon final : public TrayIcon {
 
   void Add(bool red) override;
   void Remove() override;
+  void SetRed(bool red) override;
 
  private:
   void BuildMenu();

@@ -5,10 +5,12 @@
 #include "bridge/MessageWindow.h"
 #include "bridge/WebPage.h"
 #include "platform/BrowserProcess.h"
+#include "platform/CheckTimers.h"
 #include "platform/gtk/AyatanaTrayIcon.h"
 #include "platform/gtk/HelloBalloon.h"
 #include "platform/gtk/OkCancelPrompt.h"
 #include "platform/gtk/ProgramIcons.h"
+#include "platform/gtk/TodayNotification.h"
 
 namespace quorvel {
 Desktop MakeGtkDesktop() {
@@ -27,6 +29,10 @@ Desktop MakeGtkDesktop() {
     static const std::vector<std::string> names(kExternalMethodNames.begin(),
                                                 kExternalMethodNames.end());
     return NewBrowserHost(events, names);
+  };
+  desktop.showToday = ShowTodayNotification;
+  desktop.watchWake = [](std::function<void()> onWake) {
+    return std::make_unique<SleepWatch>(std::move(onWake));
   };
   return desktop;
 }

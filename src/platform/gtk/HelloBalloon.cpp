@@ -12,8 +12,8 @@ namespace {
 constexpr const char* kNotificationsName = "org.freedesktop.Notifications";
 constexpr int kServiceStartTimeoutMs = 3000;
 
-// Starts the notification service if the bus can activate it, so that libnotify's own blocking
-// call meets a running service. False when there is none or it does not come up in time.
+}  // namespace
+
 bool NotificationServiceRunning() {
   if (!SessionBusConfigured()) return false;
   GError* error = nullptr;
@@ -33,8 +33,6 @@ bool NotificationServiceRunning() {
   g_variant_unref(reply);
   return true;
 }
-
-}  // namespace
 
 void ShowHelloBalloon() {
   if (!NotificationServiceRunning()) return;
