@@ -10,10 +10,13 @@
 #include <memory>
 
 #include "BenchData.h"
-#include "bridge/WebPage.h"
 #include "bridge/MessageWindow.h"
-#include "schedule/ShowViews.h"
+#include "bridge/WebPage.h"
+#include "core/Clock.h"
+#include "schedule/CalendarFile.h"
 #include "schedule/CurrentlyPlaying.h"
+#include "schedule/DataFiles.h"
+#include "schedule/ShowViews.h"
 
 namespace quorvel::bench {
 namespace {
@@ -78,16 +81,22 @@ void CurrentlyPlaying(benchmark::State& state) {
   });
 }
 
+// Not a view, but the same walk over every followed series: rewritten after each change to them.
+void CalendarFile(benchmark::State& state) {
+  RunView(state, [](WebPage&) { WriteCalendarFile(GetDataFolder(), Now()); });
+}
+
 // Grouped by data set so each is generated once.
 void Sizes(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
-#define QUORVEL_VIEWS(N, E)                           \
-  BENCHMARK(MyShows)->Args({N, E})->Apply(Sizes);     \
-  BENCHMARK(NextShows)->Args({N, E})->Apply(Sizes);   \
-  BENCHMARK(RecentShows)->Args({N, E})->Apply(Sizes); \
-  BENCHMARK(CurrentlyPlaying)->Args({N, E})->Apply(Sizes);
+#define QUORVEL_VIEWS(N, E)                                \
+  BENCHMARK(MyShows)->Args({N, E})->Apply(Sizes);          \
+  BENCHMARK(NextShows)->Args({N, E})->Apply(Sizes);        \
+  BENCHMARK(RecentShows)->Args({N, E})->Apply(Sizes);      \
+  BENCHMARK(CurrentlyPlaying)->Args({N, E})->Apply(Sizes); \
+  BENCHMARK(CalendarFile)->Args({N, E})->Apply(Sizes);
 
 QUORVEL_VIEWS(50, 100)
 QUORVEL_VIEWS(50, 500)

@@ -9,6 +9,8 @@
 #include "core/NoThrow.h"
 #include "platform/CheckTimers.h"
 #include "schedule/Announcements.h"
+#include "schedule/CalendarFile.h"
+#include "schedule/DataFiles.h"
 #include "schedule/StartupRefresh.h"
 
 namespace quorvel {
@@ -30,6 +32,8 @@ LRESULT StartUp::OnInitDialog() {
   // Start-up goes on to the icon whatever the network or the files did.
   RunGuarded([&] {
     count = RefreshFollowedShows();
+    // Also writes the calendar the first time, when there is none yet.
+    WriteCalendarFile(GetDataFolder(), Now());
     CheckForUpdate(desktop_.askOkCancel);
   });
   if (desktop_.makeTrayIcon) tray_ = desktop_.makeTrayIcon(*this);
@@ -72,8 +76,8 @@ void StartUp::OnCheckFinished(const CheckOutcome& outcome) {
   if (outcome.counted) {
     if (tray_) tray_->SetRed(outcome.count != 0);
     Announce(outcome.today);
-    // CALENDAR HOOK: once the calendar writer is on main, the one call after every running
-    // check goes here: WriteCalendarFile(GetDataFolder(), Now());
+    // After every check, also one that stored nothing: the window of days moves at midnight.
+    WriteCalendarFile(GetDataFolder(), Now());
   }
   schedule_->Rearm(Now(), MonotonicSeconds());
   ArmNextLook();

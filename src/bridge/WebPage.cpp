@@ -3,6 +3,7 @@
 #include "bridge/MessageWindow.h"
 #include "core/NumericText.h"
 #include "core/UriLauncher.h"
+#include "schedule/CalendarFile.h"
 
 namespace quorvel {
 
@@ -50,6 +51,8 @@ void WebPage::RegisterMethods() {
     if (args.size() != 1) return;
     if (const auto address = ScriptText(args[0])) OpenInBrowser(*address);
   });
+  // Added after the thirteen, so theirs stay as they were.
+  RegisterMethod("OpenCalendar", [](const std::vector<ScriptValue>&) { OpenCalendar(); });
 }
 
 void WebPage::RecordCallError(const std::string& reason) {

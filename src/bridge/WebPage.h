@@ -13,15 +13,16 @@ namespace quorvel {
 
 class MessageWindow;
 
-// The names window.external offers, in DISPID order (WebPage registers them in this order).
-inline constexpr std::array<const char*, 13> kExternalMethodNames = {
+// The names window.external offers, in DISPID order (WebPage registers them in this order): the
+// thirteen, then the additions (OpenCalendar).
+inline constexpr std::array<const char*, 14> kExternalMethodNames = {
     "OnClick",     "OnClose",    "DragWindow", "CheckCurrentPlaying", "SearchCallback",
     "GetDetails",  "ShowSeason", "AddToFavs",  "ShowNextShows",       "ShowRecentShows",
-    "ShowMyShows", "RemoveShow", "OpenURL"};
+    "ShowMyShows", "RemoveShow", "OpenURL",    "OpenCalendar"};
 
 // The main window's page: its external object (the thirteen methods, which post or send commands
-// to the target window) and the page calls, each a call by name with text arguments through the
-// browser. Failures land in lastError() and never stop a command.
+// to the target window, then OpenCalendar) and the page calls, each a call by name with text
+// arguments through the browser. Failures land in lastError() and never stop a command.
 class WebPage : public JSHandler, public PageCalls {
  public:
   explicit WebPage(MessageWindow& target);

@@ -10,6 +10,7 @@
 #include "core/Clock.h"
 #include "core/NumericText.h"
 #include "core/XmlDocument.h"
+#include "schedule/CalendarFile.h"
 #include "schedule/DataFiles.h"
 #include "schedule/PageCalls.h"
 
@@ -100,6 +101,7 @@ void AddToFavsCommand(PageCalls& page, const SeriesRecord& detailsRecord) {
     FavoriteList list;
     ReadFavorites(list, GetFavoritesPath());
     AddFavorite(list, detailsRecord.id);
+    WriteCalendarFile(GetDataFolder(), Now());
   }
   page.initFinish();
 }
@@ -108,6 +110,7 @@ void RemoveShowCommand(PageCalls& page, int32_t id) {
   FavoriteList list;
   ReadFavorites(list, GetFavoritesPath());
   RemoveFavorite(list, IntToText(id));
+  WriteCalendarFile(GetDataFolder(), Now());
   page.initFinish();
 }
 

@@ -7,8 +7,11 @@
 namespace quorvel {
 
 FavoriteList ReadFollowedList() {
+  return ReadFollowedList(GetFavoritesPath());
+}
+
+FavoriteList ReadFollowedList(const std::string& favoritesPath) {
   FavoriteList favorites;
-  const std::string favoritesPath = GetFavoritesPath();
   if (FileExists(favoritesPath)) ReadFavorites(favorites, favoritesPath);
   return favorites;
 }

@@ -13,6 +13,9 @@ namespace quorvel {
 
 // The entries of favorites.xml, or none when there is no such file.
 FavoriteList ReadFollowedList();
+// The same from the favourites file at favoritesPath (a data folder passed in, not the installed
+// one).
+FavoriteList ReadFollowedList(const std::string& favoritesPath);
 
 // Reads favorites.xml and, in its order, every followed series whose file exists; each series is
 // read afresh from its file. No favourites file or no entries: nothing is visited. Dates converted

@@ -1,6 +1,8 @@
 // A series document from the network, read into a record (and its dates streamed, which must
-// agree) and written back as a series file.
+// agree), written back as a series file, and put in the calendar, whose every line must be whole
+// UTF-8 within 75 octets.
 
+#include <glib.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "schedule/CalendarFile.h"
 #include "shows/SeriesRecord.h"
 
 namespace {
@@ -40,6 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (dates.size() != record.episodes.size()) std::abort();
   for (std::size_t i = 0; i < dates.size(); ++i) {
     if (dates[i] != record.episodes[i].FirstAired) std::abort();
+  }
+  // 2023-11-14: the window takes in the recent dates of the corpus.
+  const std::string calendar = CalendarText({record}, 1700000000);
+  for (std::size_t start = 0; start < calendar.size();) {
+    const std::size_t end = calendar.find("\r\n", start);
+    if (end == std::string::npos || end - start > 75) std::abort();
+    const std::string_view line(calendar.data() + start, end - start);
+    if (line.find_first_of("\r\n") != std::string_view::npos) std::abort();
+    if (!g_utf8_validate(line.data(), static_cast<gssize>(line.size()), nullptr)) std::abort();
+    start = end + 2;
   }
   // Writing exercises the id rule and the serialiser.
   static const ScratchFolder scratch;

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The main window and the page contract, with the real program and a test page served from a
 loopback server (QUORVEL_PAGE_HOST): the window's place and size, the address, window.external's
-thirteen methods, the order of the answers, the argument rules, hostile texts travelling both
+thirteen methods and OpenCalendar after them, the order of the answers, the argument rules, hostile texts travelling both
 ways byte for byte, the body colour and scroll bars, new-window requests, dragging, "My Shows"
 bringing the open window forward, a reload, Escape and OnClose closing the window, and no web
 process left once it is closed."""
@@ -16,7 +16,7 @@ from pageserver import PageServer
 
 METHODS = ["OnClick", "OnClose", "DragWindow", "CheckCurrentPlaying", "SearchCallback",
            "GetDetails", "ShowSeason", "AddToFavs", "ShowNextShows", "ShowRecentShows",
-           "ShowMyShows", "RemoveShow", "OpenURL"]
+           "ShowMyShows", "RemoveShow", "OpenURL", "OpenCalendar"]
 HOSTILE = ['"); window.external.OnClose(); ("', "</script><b>x"]
 PAGE_COLOUR = (0x20, 0x40, 0x60)
 BODY = {"$": "body"}
@@ -85,7 +85,7 @@ def check_contract(page, server, desktop):
     probe = page.command("probe", "probe")
     g.require(probe is not None, "the page answered the probe")
     g.check(probe["data"]["keys"] == METHODS,
-            f"window.external has the thirteen methods in order: {probe['data']['keys']}")
+            f"window.external has the thirteen methods, then OpenCalendar, in order: {probe['data']['keys']}")
     g.check(probe["data"]["lower"] == "undefined", "names are case-sensitive")
     g.check(page.command("read", "read") is not None and len(g.main_windows()) == 1,
             "reading window.external.OnClose runs nothing")

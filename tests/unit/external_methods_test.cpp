@@ -59,12 +59,16 @@ class ExternalMethodsTest : public ::testing::Test {
   WebPage page{window};
 };
 
-TEST_F(ExternalMethodsTest, ThirteenMethodsInRegistrationOrderWithStableDispIds) {
+// The thirteen keep their DISPIDs; OpenCalendar comes after them.
+TEST_F(ExternalMethodsTest, MethodsInRegistrationOrderWithStableDispIds) {
   const std::vector<std::string> expected = {
       "OnClick",     "OnClose",    "DragWindow", "CheckCurrentPlaying", "SearchCallback",
       "GetDetails",  "ShowSeason", "AddToFavs",  "ShowNextShows",       "ShowRecentShows",
-      "ShowMyShows", "RemoveShow", "OpenURL"};
+      "ShowMyShows", "RemoveShow", "OpenURL",    "OpenCalendar"};
   EXPECT_EQ(page.MethodNames(), expected);
+  // The browser window defines window.external from the constant: it must name the same methods.
+  EXPECT_EQ(std::vector<std::string>(kExternalMethodNames.begin(), kExternalMethodNames.end()),
+            expected);
   for (std::size_t i = 0; i < expected.size(); ++i) {
     int32_t id = 0;
     EXPECT_EQ(page.GetIDsOfNames(expected[i], &id), S_OK);
@@ -81,7 +85,7 @@ TEST_F(ExternalMethodsTest, NamesAreExactAndCaseSensitive) {
 }
 
 TEST_F(ExternalMethodsTest, InvokeRefusesReservedAndUnknownDispIds) {
-  for (int32_t id : {0, -1, -4, 999999, 1000013, std::numeric_limits<int32_t>::max()}) {
+  for (int32_t id : {0, -1, -4, 999999, 1000014, std::numeric_limits<int32_t>::max()}) {
     EXPECT_EQ(page.Invoke(id, {}), E_NOTIMPL) << id;
   }
   EXPECT_TRUE(window.Drain().empty());

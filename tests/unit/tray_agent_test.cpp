@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 #include "app/Paths.h"
@@ -14,6 +15,7 @@
 #include "core/Clock.h"
 #include "platform/CheckTimers.h"
 #include "platform/RegistryStore.h"
+#include "schedule/CalendarFile.h"
 #include "schedule/DataFiles.h"
 #include "support/FakeBrowserHost.h"
 #include "support/Sandbox.h"
@@ -78,6 +80,13 @@ TEST_F(TrayAgentTest, StartsGreyWithTheBalloonAndExitEndsWithZero) {
   EXPECT_EQ(tray.events, (std::vector<std::string>{"add grey", "balloon", "remove"}));
 }
 
+TEST_F(TrayAgentTest, StartWritesTheCalendarFile) {
+  StartUp startUp(MakeDesktop());
+  Later([&] { tray.owner->Send(WM_COMMAND, ID_EXIT, 0); });
+  EXPECT_EQ(startUp.RunModal(), 0);
+  EXPECT_EQ(test::ReadFile(CalendarFilePath(GetDataFolder())).rfind("BEGIN:VCALENDAR\r\n", 0), 0u);
+}
+
 TEST_F(TrayAgentTest, MyShowsTwiceOpensOneWindowAndBringsItForward) {
   StartUp startUp(MakeDesktop());
   Later([&] {
@@ -97,6 +106,15 @@ TEST_F(TrayAgentTest, MyShowsTwiceOpensOneWindowAndBringsItForward) {
   EXPECT_EQ(browser.destroyed, 1);
   EXPECT_FALSE(g_mainDlgOpen);
   EXPECT_EQ(tray.events.back(), "remove");
+}
+
+// A calendar DTSTAMP value.
+std::string UtcStamp(int64_t t) {
+  const std::time_t value = static_cast<std::time_t>(t);
+  std::tm tm{};
+  char text[32] = "";
+  if (gmtime_r(&value, &tm) != nullptr) std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &tm);
+  return text;
 }
 
 // The running agent with a settable clock: wakes delivered by hand, notifications recorded.
@@ -160,6 +178,9 @@ TEST_F(RunningAgentTest, PastMidnightAWakeTurnsTheIconRedAndTheEpisodeIsAnnounce
     now = now + 2 * 3600;  // slept through midnight
     wake();
     ASSERT_TRUE(PumpUntilSeen("set red", 1));
+    EXPECT_NE(test::ReadFile(CalendarFilePath(GetDataFolder())).find("DTSTAMP:" + UtcStamp(now)),
+              std::string::npos)
+        << "the check rewrote the calendar";
     wake();
     ASSERT_TRUE(PumpUntilSeen("set red", 2));
     tray.owner->Send(WM_COMMAND, ID_EXIT, 0);
