@@ -30,7 +30,7 @@ def main():
             home.send({"op": "probe"})
             probe = home.wait_for(
                 lambda r: r["kind"] == "probe" and home.reports().index(r) >= before, 10)
-            g.check(probe is not None and len(probe["data"]["keys"]) == 13 and home.loads() == 1,
+            g.check(probe is not None and len(probe["data"]["keys"]) == 14 and home.loads() == 1,
                     f"{what}: the window stays on the page, with window.external")
 
         away = f"http://{foreign.host}/main.html?from=page"
