@@ -24,10 +24,8 @@ int main(int argc, char** argv) {
   // The agent lives for the whole session: it keeps no folder busy, and a file in the starting
   // folder can never be mistaken for one of its icon names (the tray library checks for files).
   if (chdir("/") != 0) std::perror("quorvel: chdir");
-  if (!InitGtk()) {
-    std::fprintf(stderr, "quorvel: cannot open the display\n");
-    return 1;
-  }
+  // A start while the agent runs only asks it for its window: that needs no display, and not
+  // connecting to one makes "My Shows" from the launcher come sooner.
   InstanceLock lock(InstanceLock::DefaultName());
   if (lock.state() == InstanceLock::State::HeldElsewhere) {
     // Started again from the menu or a terminal: the running agent opens its window instead, so
@@ -41,6 +39,10 @@ int main(int argc, char** argv) {
   }
   if (lock.state() == InstanceLock::State::Failed) {
     std::fprintf(stderr, "quorvel: cannot take the instance lock: %s\n", lock.error().c_str());
+    return 1;
+  }
+  if (!InitGtk()) {
+    std::fprintf(stderr, "quorvel: cannot open the display\n");
     return 1;
   }
   SetBrowserEmulation();

@@ -22,9 +22,12 @@ class BrowserEvents {
   virtual void OnCloseRequest() = 0;
   // The page asked for a new window (target="_blank", window.open).
   virtual void OnNewWindowRequest(const std::string& uri) = 0;
+  // Whether a document takes page calls changed (see PageScript::HasDocument).
+  virtual void OnDocumentChanged(bool /*hasDocument*/) {}
 };
 
-// The borderless window with its web view, as the main window drives it. The GTK implementation
+// The borderless window with its web view, as the main window drives it. The program's host is
+// a window program on the far side of a socket (platform/BrowserProcess.h), whose GTK window
 // lives in platform/gtk; tests use a fake.
 class BrowserHost {
  public:

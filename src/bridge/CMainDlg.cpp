@@ -1,5 +1,7 @@
 #include "bridge/CMainDlg.h"
 
+#include <malloc.h>
+
 #include "core/Guid.h"
 #include "core/NoThrow.h"
 #include "core/NumericText.h"
@@ -15,6 +17,18 @@ namespace quorvel {
 
 CMainDlg* g_mainDlgWindow = nullptr;
 bool g_mainDlgOpen = false;
+
+namespace {
+
+// A view reads every followed series and frees it all again; the agent stays in the tray for
+// days, so the freed pages go back to the system instead of waiting in the heap.
+template <class F>
+void RunCommand(F&& command) {
+  RunGuarded(std::forward<F>(command));
+  malloc_trim(0);
+}
+
+}  // namespace
 
 CMainDlg::CMainDlg(BrowserHostFactory hostFactory)
     : hostFactory_(std::move(hostFactory)), page_(*this) {
@@ -56,7 +70,7 @@ void CMainDlg::MapCommands() {
 
   auto command = [this](unsigned message, auto&& body) {
     MapMessage(message, [body = std::forward<decltype(body)>(body)](WPARAM, LPARAM lParam) {
-      RunGuarded([&] { body(static_cast<int32_t>(lParam)); });
+      RunCommand([&] { body(static_cast<int32_t>(lParam)); });
       return LRESULT{0};
     });
   };

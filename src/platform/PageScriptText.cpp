@@ -99,6 +99,20 @@ void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';
 }
 
+// The statement that leaves the script at once in a document that is not the page's.
+std::string OriginGuard(const std::optional<PageOrigin>& page) {
+  if (!page) return {};
+  std::string expected;
+  if (page->scheme == "file") {
+    AppendJsonString(expected, page->folder);
+    return "  if (location.protocol !== 'file:' || location.pathname.indexOf(" + expected +
+           ") !== 0 || /\\/\\.\\.?(\\/|$)/.test(decodeURIComponent(location.pathname))) "
+           "return;\n";
+  }
+  AppendJsonString(expected, page->origin);
+  return "  if (location.origin !== " + expected + ") return;\n";
+}
+
 }  // namespace
 
 bool IsScriptIdentifier(std::string_view name) {
@@ -109,7 +123,8 @@ bool IsScriptIdentifier(std::string_view name) {
 }
 
 std::string ExternalObjectScript(const std::vector<std::string>& methodNames,
-                                 std::string_view channel, std::string_view token) {
+                                 std::string_view channel, std::string_view token,
+                                 const std::optional<PageOrigin>& page) {
   if (!IsScriptIdentifier(channel) || !IsPlainToken(token)) return {};
   std::string methods;
   for (const auto& name : methodNames) {
@@ -118,7 +133,8 @@ std::string ExternalObjectScript(const std::vector<std::string>& methodNames,
   // Written for the page's own world: it runs before any page script, keeps its own reference
   // to postMessage, and leaves window.external frozen so the page cannot swap the methods.
   return "(function () {\n"
-         "  'use strict';\n"
+         "  'use strict';\n" +
+         OriginGuard(page) +
          "  var handlers = window.webkit && window.webkit.messageHandlers;\n"
          "  var channel = handlers && handlers." +
          std::string(channel) +

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/PageOrigin.h"
 
 namespace quorvel {
 
@@ -20,9 +23,11 @@ bool IsScriptIdentifier(std::string_view name);
 // {k: kind} ("number" and "boolean" with v, "null", "undefined", "body" for the page's body
 // element, "object" for anything else), so objects are never serialised. Names that are not
 // identifiers are left out. The token lets the native side ignore messages that other frames
-// post to the channel directly.
+// post to the channel directly. With page given, a document that does not belong to it gets no
+// window.external (the check runs before any script of the document).
 std::string ExternalObjectScript(const std::vector<std::string>& methodNames,
-                                 std::string_view channel, std::string_view token);
+                                 std::string_view channel, std::string_view token,
+                                 const std::optional<PageOrigin>& page = std::nullopt);
 
 // One operation queued for the page.
 struct QueuedPageCall {

@@ -84,6 +84,15 @@ class PageServer:
                     command = server._next_command(query.get("load", [""])[0])
                     if not self._send(200, json.dumps(command).encode(), "application/json"):
                         server._give_back(command)
+                elif url.path == "/go":
+                    # A redirect to wherever "to" says.
+                    try:
+                        self.send_response(302)
+                        self.send_header("Location", query.get("to", ["/"])[0])
+                        self.send_header("Content-Length", "0")
+                        self.end_headers()
+                    except OSError:
+                        pass
                 elif url.path == "/api/GetSeries.php":
                     text = query.get("seriesname", [""])[0]
                     with server._lock:

@@ -26,7 +26,8 @@ SHIPPED = ["./usr/bin/quorvel", MANUAL, "./usr/share/doc/quorvel/copyright",
            "./usr/share/doc/quorvel/changelog.gz", APPLICATIONS, AUTOSTART, METAINFO] + [
     f"./usr/share/quorvel/page/{name}" for name in PAGE_FILES] + [
     f"./usr/share/icons/hicolor/{size}/apps/{name}.{'svg' if size == 'scalable' else 'png'}"
-    for size in ("16x16", "32x32", "48x48", "scalable") for name in ("quorvel", "quorvel-today")]
+    for size in ("16x16", "20x20", "22x22", "24x24", "32x32", "48x48", "scalable")
+    for name in ("quorvel", "quorvel-today")]
 RUNTIME = ["libgtk-3-0", "libwebkit2gtk-4.1-0", "libayatana-appindicator3-1", "libnotify4",
            "libcurl4", "libxml2", "libsoup-3.0-0", "libc6"]
 # The copies beside the program are marked, so the test sees which copy the program used.
@@ -114,6 +115,8 @@ def check_contents(deb):
     listed = {line.split(None, 5)[5].split(" -> ")[0]
               for line in g.run("dpkg-deb", "-c", deb).splitlines() if len(line.split(None, 5)) == 6}
     absent = [path for path in SHIPPED if path not in listed]
+    g.check(any(re.fullmatch(r"\./usr/lib/([^/]+/)?quorvel/quorvel-browser", path) for path in listed),
+            "the package holds the browser window program in its lib folder")
     g.check(not absent, f"the package holds program, page, icons, entries, metainfo (missing {absent})")
     g.check(not any("/home/" in path or "Quorvel/" in path for path in listed),
             "the package holds no user data folder")
@@ -146,7 +149,7 @@ def mark_own_copies(root, server):
     marker = f'<img src="{server.base}/banners/installed-page.png" alt="" hidden>'
     with open(page, "w") as f:
         f.write(html.replace("</body>", marker + "</body>"))
-    for size in ("16x16", "32x32", "48x48"):
+    for size in ("16x16", "20x20", "22x22", "24x24", "32x32", "48x48"):
         subprocess.run(["convert", "-size", size, f"xc:{MARK_COLOUR}",
                         os.path.join(root, OWN_ICONS, size, "apps", "quorvel.png")], check=True)
     with open(os.path.join(root, OWN_ICONS, "scalable/apps/quorvel.svg"), "w") as f:

@@ -7,7 +7,7 @@
 
 #include "app/Environment.h"
 #include "bridge/CMainDlg.h"
-#include "platform/BrowserModule.h"
+#include "platform/BrowserProcess.h"
 #include "platform/ResourcePaths.h"
 #include "support/FakeBrowserHost.h"
 #include "support/Sandbox.h"
@@ -95,12 +95,12 @@ TEST_F(MainWindowTest, AWindowThatCannotBeCreatedEndsWithMinusOne) {
   EXPECT_EQ(dlg.RunModal(), -1);
 }
 
-TEST_F(MainWindowTest, WithoutTheBrowserModuleTheWindowDoesNotOpen) {
-  // Nothing beside this test program nor in its install tree: the module is missing.
+TEST_F(MainWindowTest, WithoutTheBrowserProgramTheWindowDoesNotOpen) {
+  // Nothing beside this test program nor in its install tree: the window program is missing.
   CMainDlg dlg([](BrowserEvents& events) { return NewBrowserHost(events, {"OnClick"}); });
   testing::internal::CaptureStderr();
   EXPECT_EQ(dlg.RunModal(), -1);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot load the browser module"),
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot find the browser window program"),
             std::string::npos);
   EXPECT_EQ(g_mainDlgWindow, nullptr);
 }

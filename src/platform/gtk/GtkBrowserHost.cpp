@@ -1,5 +1,7 @@
 #include "platform/gtk/GtkBrowserHost.h"
 
+#include <gdk/gdkx.h>
+
 #include <algorithm>
 #include <memory>
 #include <utility>
@@ -19,6 +21,8 @@ constexpr const char* kTitle = "Quorvel.Net";
 struct BatchCompletion {
   GObjectPtr<GCancellable> cancellable;
   std::vector<std::function<void(const std::string&)>> onErrors;
+  uint64_t ran = 0;  // the host's queued count once this batch has run
+  std::function<void(uint64_t)> onSettled;
 };
 
 std::string NewToken() {
@@ -63,6 +67,7 @@ void OnBatchDone(GObject* source, GAsyncResult* result, gpointer data) {
     // After Destroy nobody is told anything: the page that made the calls is gone.
     if (!g_cancellable_is_cancelled(batch->cancellable.get())) {
       ReportBatchErrors(*batch, error, value.get());
+      if (batch->onSettled) batch->onSettled(batch->ran);
     }
   });
   g_clear_error(&error);
@@ -112,12 +117,6 @@ void GtkBrowserHost::BuildContentManager() {
   g_signal_connect(manager, (std::string("script-message-received::") + kChannel).c_str(),
                    G_CALLBACK(OnScriptMessage), this);
   webkit_user_content_manager_register_script_message_handler(manager, kChannel);
-  const std::string source = ExternalObjectScript(methodNames_, kChannel, token_);
-  WebKitUserScript* script =
-      webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                             WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-  webkit_user_content_manager_add_script(manager, script);
-  webkit_user_script_unref(script);
 }
 
 void GtkBrowserHost::BuildWindow() {
@@ -161,8 +160,33 @@ void GtkBrowserHost::CentreInWorkArea() {
   gtk_window_move(GTK_WINDOW(window_), x, y);
 }
 
+// The address native code navigates to is the page's: its origin is the one whose documents
+// get window.external from now on.
 void GtkBrowserHost::Navigate(const std::string& address) {
-  if (view_ && !address.empty()) webkit_web_view_load_uri(view_, address.c_str());
+  if (!view_ || address.empty()) return;
+  page_ = PageOriginOf(address);
+  WebKitUserContentManager* manager = contentManager_.get();
+  webkit_user_content_manager_remove_all_scripts(manager);
+  if (page_) {
+    const std::string source = ExternalObjectScript(methodNames_, kChannel, token_, page_);
+    WebKitUserScript* script =
+        webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(manager, script);
+    webkit_user_script_unref(script);
+  }
+  webkit_web_view_load_uri(view_, address.c_str());
+}
+
+bool GtkBrowserHost::ShowsPage() const {
+  const char* uri = view_ ? webkit_web_view_get_uri(view_) : nullptr;
+  return page_ && uri && IsPageDocument(*page_, uri);
+}
+
+void GtkBrowserHost::SetHasDocument(bool hasDocument) {
+  if (hasDocument_ == hasDocument) return;
+  hasDocument_ = hasDocument;
+  events_.OnDocumentChanged(hasDocument);
 }
 
 void GtkBrowserHost::BeginMoveDrag() {
@@ -181,12 +205,19 @@ void GtkBrowserHost::BeginMoveDrag() {
 }
 
 void GtkBrowserHost::Present() {
-  if (window_) gtk_window_present(GTK_WINDOW(window_));
+  if (!window_) return;
+  // Asked for from another process, so there is no event of ours to take the time from; a
+  // window manager refuses focus to a request without a current time.
+  GdkWindow* gdkWindow = gtk_widget_get_window(window_);
+  guint32 time = GDK_CURRENT_TIME;
+  if (gdkWindow && GDK_IS_X11_WINDOW(gdkWindow)) time = gdk_x11_get_server_time(gdkWindow);
+  gtk_window_present_with_time(GTK_WINDOW(window_), time);
 }
 
 void GtkBrowserHost::Destroy() {
   if (!window_) return;
   hasDocument_ = false;
+  page_.reset();
   g_cancellable_cancel(cancellable_.get());
   if (flushSource_) g_source_remove(flushSource_);
   flushSource_ = 0;
@@ -217,6 +248,7 @@ void GtkBrowserHost::SetBodyBackground(const std::string& colour) {
 
 void GtkBrowserHost::Enqueue(PendingCall pending) {
   pending_.push_back(std::move(pending));
+  ++queued_;
   if (!flushSource_) {
     flushSource_ = g_idle_add_full(G_PRIORITY_DEFAULT, OnFlushIdle, this, nullptr);
   }
@@ -233,6 +265,8 @@ void GtkBrowserHost::Flush() {
   auto completion = std::make_unique<BatchCompletion>();
   completion->cancellable = GObjectPtr<GCancellable>::Ref(cancellable_.get());
   completion->onErrors.reserve(batch.size());
+  completion->ran = queued_;
+  completion->onSettled = onSettled_;
   for (auto& pending : batch) {
     calls.push_back(std::move(pending.call));
     completion->onErrors.push_back(std::move(pending.onError));
@@ -284,14 +318,33 @@ void GtkBrowserHost::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpoint
   // window.external exists from the start of each document, and a page asks for its first view
   // as soon as its script runs, long before its images have loaded: the new document takes the
   // page calls from its commit on.
-  if (event == WEBKIT_LOAD_COMMITTED) host->hasDocument_ = true;
-  if (event != WEBKIT_LOAD_FINISHED) return;
-  host->hasDocument_ = true;
-  NoThrow([&] { host->Enqueue({{QueuedPageCall::Kind::HideScrollBars, {}, {}}, nullptr}); });
+  NoThrow([&] {
+    if (event == WEBKIT_LOAD_COMMITTED) host->SetHasDocument(true);
+    if (event != WEBKIT_LOAD_FINISHED) return;
+    host->SetHasDocument(true);
+    host->Enqueue({{QueuedPageCall::Kind::HideScrollBars, {}, {}}, nullptr});
+  });
+}
+
+// A top-level document from anywhere but the page's origin never replaces the page: the window
+// stays where it is and a web address goes to the desktop's browser, as a new window does.
+gboolean GtkBrowserHost::DecideResponse(GtkBrowserHost* host,
+                                        WebKitResponsePolicyDecision* decision) {
+  if (!webkit_response_policy_decision_is_main_frame_main_resource(decision)) return FALSE;
+  WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
+  const char* uri = response ? webkit_uri_response_get_uri(response) : nullptr;
+  if (host->page_ && uri && IsPageDocument(*host->page_, uri)) return FALSE;
+  webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
+  NoThrow([&] { host->events_.OnNewWindowRequest(uri ? uri : ""); });
+  return TRUE;
 }
 
 gboolean GtkBrowserHost::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                         WebKitPolicyDecisionType type, gpointer self) {
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+    return DecideResponse(static_cast<GtkBrowserHost*>(self),
+                          WEBKIT_RESPONSE_POLICY_DECISION(decision));
+  }
   if (type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) return FALSE;
   WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
       WEBKIT_NAVIGATION_POLICY_DECISION(decision));
@@ -310,12 +363,15 @@ GtkWidget* GtkBrowserHost::OnCreate(WebKitWebView*, WebKitNavigationAction* acti
 void GtkBrowserHost::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
                                             gpointer self) {
   // The page is gone; calls fail as before the first page until a new one has loaded.
-  static_cast<GtkBrowserHost*>(self)->hasDocument_ = false;
+  NoThrow([&] { static_cast<GtkBrowserHost*>(self)->SetHasDocument(false); });
 }
 
 void GtkBrowserHost::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
                                      gpointer self) {
   auto* host = static_cast<GtkBrowserHost*>(self);
+  // Only the page's own documents hold the token; a message while another document is shown
+  // is not the page's.
+  if (!host->ShowsPage()) return;
   NoThrow([&] {
     if (auto call = ReadExternalCall(webkit_javascript_result_get_js_value(result), host->token_)) {
       host->events_.OnExternalCall(call->name, call->args);

@@ -3,12 +3,15 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "bridge/BrowserHost.h"
 #include "core/Handles.h"
+#include "platform/PageOrigin.h"
 #include "platform/PageScriptText.h"
 
 namespace quorvel {
@@ -37,6 +40,13 @@ class GtkBrowserHost final : public BrowserHost, public PageScript {
             std::function<void(const std::string& error)> onError) override;
   void SetBodyBackground(const std::string& colour) override;
 
+  // How many operations have been queued for the page so far, and the handler told the count
+  // of those that have run (and reported their errors) each time a batch finishes.
+  uint64_t QueuedCount() const { return queued_; }
+  void SetSettledHandler(std::function<void(uint64_t ran)> onSettled) {
+    onSettled_ = std::move(onSettled);
+  }
+
   // The window's size in pixels (520 x 340 dialog units of an 8-point font).
   static constexpr int kWidth = 780;
   static constexpr int kHeight = 552;
@@ -57,6 +67,8 @@ class GtkBrowserHost final : public BrowserHost, public PageScript {
   void BuildWindow();
   void CentreInWorkArea();
   void Enqueue(PendingCall pending);
+  void SetHasDocument(bool hasDocument);
+  bool ShowsPage() const;
   void Flush();
 
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
@@ -65,6 +77,7 @@ class GtkBrowserHost final : public BrowserHost, public PageScript {
   static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
                                 gpointer);
   static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+  static gboolean DecideResponse(GtkBrowserHost* host, WebKitResponsePolicyDecision* decision);
   static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                  WebKitPolicyDecisionType type, gpointer self);
   static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
@@ -82,6 +95,10 @@ class GtkBrowserHost final : public BrowserHost, public PageScript {
   GtkWidget* window_ = nullptr;  // owned by GTK as a toplevel; destroyed by Destroy()
   WebKitWebView* view_ = nullptr;
   bool hasDocument_ = false;
+  // Set by Navigate: the origin whose documents get window.external.
+  std::optional<PageOrigin> page_;
+  uint64_t queued_ = 0;
+  std::function<void(uint64_t)> onSettled_;
   ButtonPress lastPress_;
   std::vector<PendingCall> pending_;
   guint flushSource_ = 0;

@@ -4,7 +4,7 @@
 
 #include "bridge/MessageWindow.h"
 #include "bridge/WebPage.h"
-#include "platform/BrowserModule.h"
+#include "platform/BrowserProcess.h"
 #include "platform/CheckTimers.h"
 #include "platform/gtk/AyatanaTrayIcon.h"
 #include "platform/gtk/HelloBalloon.h"
