@@ -351,7 +351,9 @@ TEST_F(FavoritesTest, AFileThatCannotBeReadIsLeftAloneAndNothingChanges) {
     }
     EXPECT_TRUE(AsideFiles().empty());
     EXPECT_EQ(fs::status(path).type(), before.type());
-    if (!bytesBefore.empty()) EXPECT_EQ(ReadFile(path), bytesBefore);
+    if (!bytesBefore.empty()) {
+      EXPECT_EQ(ReadFile(path), bytesBefore);
+    }
     EXPECT_EQ(ReadFile(folder + "4.xml"), "series 4") << "the unfollow deleted nothing";
     EXPECT_FALSE(FileExists(folder + "6.xml")) << "the follow wrote nothing";
     chmod(path.c_str(), 0600);
