@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/WebPage.h"
 #include "bridge/MessageWindow.h"
+#include "bridge/WebPage.h"
 #include "platform/gtk/GtkBrowserHost.h"
 
 using namespace quorvel;
