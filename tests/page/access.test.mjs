@@ -103,7 +103,8 @@ test('keyboard: search, open a result, Follow, Escape back to the result', async
   await page.keyboard.type('the');
   await page.keyboard.press('Enter');
   await settle(page);
-  assert.match(await page.locator('#announcer').textContent(), /^2 results for “the”$/);
+  // The announcement is debounced, so wait for it rather than read it at once.
+  await page.waitForFunction(() => /^2 results for “the”$/.test(document.getElementById('announcer').textContent));
   await page.keyboard.press('Tab');
   await page.keyboard.press('Tab');
   assert.match(await focused(page), /^The Office/);
