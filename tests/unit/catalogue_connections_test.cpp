@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "catalogue/CatalogueServer.h"
+#include "support/DescriptorsExhausted.h"
 #include "support/Sandbox.h"
 
 namespace quorvel::catalogue {
@@ -118,22 +119,6 @@ double CpuSeconds() {
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Takes every free descriptor until it goes.
-class DescriptorsExhausted {
- public:
-  DescriptorsExhausted() {
-    for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) held_.push_back(fd);
-  }
-  ~DescriptorsExhausted() {
-    for (int fd : held_) close(fd);
-  }
-  DescriptorsExhausted(const DescriptorsExhausted&) = delete;
-  DescriptorsExhausted& operator=(const DescriptorsExhausted&) = delete;
-
- private:
-  std::vector<int> held_;
-};
-
 class CatalogueConnectionsTest : public test::SandboxedTest {
  protected:
   void SetUp() override {
@@ -222,7 +207,7 @@ TEST_F(CatalogueConnectionsTest, AFullDescriptorTableIsWaitedOutWithoutSpinningA
   for (int i = 0; i < 3; ++i) waiting.push_back(std::make_unique<Socket>());
   double spent = 0;
   {
-    const DescriptorsExhausted exhausted;
+    const test::DescriptorsExhausted exhausted;
     for (auto& socket : waiting) ASSERT_TRUE(socket->Connect(port()));
     const double cpuBefore = CpuSeconds();
     std::this_thread::sleep_for(1s);

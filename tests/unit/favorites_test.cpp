@@ -18,6 +18,7 @@
 #include "schedule/Favorites.h"
 #include "schedule/ShowViews.h"
 #include "shows/SeriesRecord.h"
+#include "support/DescriptorsExhausted.h"
 #include "support/RecordingPage.h"
 #include "support/Sandbox.h"
 #include "support/ShowFixtures.h"
@@ -281,22 +282,6 @@ TEST_F(FavoritesTest, ReadableFavoritesAreNeverKeptAside) {
   RemoveShowCommand(recording, 4);
   EXPECT_TRUE(AsideFiles().empty());
 }
-
-// Takes every free descriptor until it goes, as a busy moment of the process would.
-class DescriptorsExhausted {
- public:
-  DescriptorsExhausted() {
-    for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) held_.push_back(fd);
-  }
-  ~DescriptorsExhausted() {
-    for (int fd : held_) close(fd);
-  }
-  DescriptorsExhausted(const DescriptorsExhausted&) = delete;
-  DescriptorsExhausted& operator=(const DescriptorsExhausted&) = delete;
-
- private:
-  std::vector<int> held_;
-};
 
 // A file whose bytes could not be read says nothing about its content: it stays where it is, and
 // neither command changes anything, not even the series files.
