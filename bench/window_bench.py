@@ -34,7 +34,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "gui"))
 import guitest as g  # noqa: E402
-from agent_bench import descendants, icon_shown, rollup, settle, current_kb, stop  # noqa: E402
+from agent_bench import descendants, held_kb, icon_shown, rollup, settle, current_kb, stop  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PAGE = os.path.join(ROOT, "page")
@@ -248,6 +248,7 @@ def main():
         print(f"after 1 opening: {after[1]} kB resident", flush=True)
 
         times, floors, pss, floor_pss, rss, floor_rss = [], [], [], [], [], []
+        held, floor_held = [], []
         for run in range(args.runs):
             count = len(server.reports) + 1
             started = time.time() * 1000
@@ -259,6 +260,7 @@ def main():
             floors.append(report["t"] - started)
             settle(bare.pid)
             floor_pss.append(rollup(bare.pid)["Pss"])
+            floor_held.append(held_kb(bare.pid))
             floor_parts = {g._status(p).get("Name", "?"): rollup_one(p) for p in tree(bare.pid)}
             floor_rss.append(current_kb(bare.pid))
             bare.kill()
@@ -273,10 +275,12 @@ def main():
             times.append(ms)
             settle(program.pid)
             pss.append(rollup(program.pid)["Pss"])
+            held.append(held_kb(program.pid))
             rss.append(current_kb(program.pid))
             parts = {g._status(p).get("Name", "?"): rollup_one(p) for p in tree(program.pid)}
             print(f"run {run + 1}: first row painted after {ms:.0f} ms (floor {floors[-1]:.0f} ms, "
-                  f"{ms / floors[-1]:.2f} x); open window Pss {pss[-1]} kB (floor "
+                  f"{ms / floors[-1]:.2f} x); open window held {held[-1]} kB (floor {floor_held[-1]} kB, "
+                  f"{held[-1] / floor_held[-1]:.3f} x), Pss {pss[-1]} kB (floor "
                   f"{floor_pss[-1]} kB, {pss[-1] / floor_pss[-1]:.3f} x) {parts}, floor {floor_parts}; "
                   f"rows {rows}",
                   flush=True)

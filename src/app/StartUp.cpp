@@ -1,5 +1,7 @@
 #include "app/StartUp.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 
 #include "app/Paths.h"
@@ -9,13 +11,14 @@
 #include "core/NoThrow.h"
 #include "platform/CheckTimers.h"
 #include "schedule/Announcements.h"
-#include "schedule/CalendarFile.h"
-#include "schedule/DataFiles.h"
 #include "schedule/StartupRefresh.h"
 
 namespace quorvel {
 
-StartUp::StartUp(Desktop desktop) : desktop_(std::move(desktop)) {
+StartUp::StartUp(Desktop desktop) : StartUp(std::move(desktop), std::future<int>()) {}
+
+StartUp::StartUp(Desktop desktop, std::future<int> startupRefresh)
+    : desktop_(std::move(desktop)), startupRefresh_(std::move(startupRefresh)) {
   MapMessage(WM_INITDIALOG, [this](WPARAM, LPARAM) { return OnInitDialog(); });
   MapMessage(WM_CLOSE, [this](WPARAM, LPARAM) -> LRESULT {
     EndDialog(0);
@@ -31,9 +34,7 @@ LRESULT StartUp::OnInitDialog() {
   int count = 0;
   // Start-up goes on to the icon whatever the network or the files did.
   RunGuarded([&] {
-    count = RefreshFollowedShows();
-    // Also writes the calendar the first time, when there is none yet.
-    WriteCalendarFile(GetDataFolder(), Now());
+    count = startupRefresh_.valid() ? startupRefresh_.get() : RefreshFollowedShows();
     CheckForUpdate(desktop_.askOkCancel);
   });
   if (desktop_.makeTrayIcon) tray_ = desktop_.makeTrayIcon(*this);
@@ -55,8 +56,11 @@ void StartUp::StartRunningChecks() {
       if (checks_) checks_->Request();
     });
   }
-  // What start-up counted is announced from the same count, read off the UI thread.
-  checks_->Request(false);
+  // What start-up counted is announced from the same count, read off the UI thread, which also
+  // writes the calendar of this start.
+  timers_->Once(desktop_.firstCheckDelayMs, [this] {
+    if (checks_) checks_->Request(false);
+  });
 }
 
 void StartUp::ArmNextLook() {
@@ -76,11 +80,12 @@ void StartUp::OnCheckFinished(const CheckOutcome& outcome) {
   if (outcome.counted) {
     if (tray_) tray_->SetRed(outcome.count != 0);
     Announce(outcome.today);
-    // After every check, also one that stored nothing: the window of days moves at midnight.
-    WriteCalendarFile(GetDataFolder(), Now());
   }
   schedule_->Rearm(Now(), MonotonicSeconds());
   ArmNextLook();
+  // The check read every series file on its own thread; what it freed goes back to the system
+  // (the agent stays in the tray for days).
+  malloc_trim(0);
 }
 
 void StartUp::Announce(const std::vector<TodayEpisode>& today) {
@@ -113,6 +118,11 @@ void StartUp::Exit() {
   checks_.reset();
   if (tray_) tray_->Remove();
   Post(WM_CLOSE, 0, 0);
+}
+
+std::future<int> BeginStartupRefresh() {
+  return NoThrow(std::future<int>(),
+                 [] { return std::async(std::launch::async, RefreshFollowedShows); });
 }
 
 }  // namespace quorvel

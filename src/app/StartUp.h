@@ -1,5 +1,6 @@
 #pragma once
 
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -19,6 +20,8 @@ class CheckTimers;
 class StartUp : public MessageWindow {
  public:
   explicit StartUp(Desktop desktop);
+  // With the start's refresh already under way (BeginStartupRefresh): the icon waits for it.
+  StartUp(Desktop desktop, std::future<int> startupRefresh);
   ~StartUp() override;
 
  private:
@@ -32,6 +35,7 @@ class StartUp : public MessageWindow {
   void ArmNextLook();
 
   Desktop desktop_;
+  std::future<int> startupRefresh_;
   std::unique_ptr<TrayIcon> tray_;
   std::optional<CheckSchedule> schedule_;
   std::unique_ptr<CheckTimers> timers_;
@@ -39,5 +43,10 @@ class StartUp : public MessageWindow {
   // Last, so it goes first: its thread is stopped before anything it reports to.
   std::unique_ptr<RunningChecks> checks_;
 };
+
+// Starts the start's refresh and count (RefreshFollowedShows) on a thread of its own, so that it
+// runs while the windows and the icon are made; invalid when no thread could start. Once the
+// environment no longer changes: the refresh reads it (the time zone, proxies).
+std::future<int> BeginStartupRefresh();
 
 }  // namespace quorvel

@@ -54,7 +54,9 @@ int main(int argc, char** argv) {
   GioUriLauncher launcher;
   const ScopedUriLauncher installedLauncher(launcher);
   const ScopedPlaces places(ReadPlaces());
-  StartUp startUp(MakeGtkDesktop());
+  // The series files are read while the tray's windows are made: only the icon's colour waits.
+  std::future<int> startupRefresh = BeginStartupRefresh();
+  StartUp startUp(MakeGtkDesktop(), std::move(startupRefresh));
   lock.WatchStartedAgain([&startUp] { startUp.Post(WM_COMMAND, ID_MYSHOWS, 0); });
   // A logout, kill or Ctrl-C ends the program as the tray's "Exit" does, main window included.
   EndSignals endSignals([&startUp] {

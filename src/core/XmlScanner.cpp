@@ -1,5 +1,6 @@
 #include "core/XmlScanner.h"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 #include <utility>
@@ -16,16 +17,16 @@ namespace {
 struct ChildTextScan {
   ParseVerdict verdict;
   const char* rootName = nullptr;
-  const char* elementName = nullptr;
-  const char* childName = nullptr;
+  std::span<const ChildTextPath> paths;
   int depth = 0;
   bool sawRoot = false;
   bool inRoot = false;
-  bool inElement = false;
+  const ChildTextPath* element = nullptr;  // the path of the element being read, if any
+  std::vector<std::string>* elementTexts = nullptr;
   bool childSeen = false;
   int childDepth = 0;  // depth of the child being read, 0 when none
   std::string text;
-  std::vector<std::string> texts;
+  std::vector<std::vector<std::string>> texts;  // one list per path
 };
 static_assert(std::is_standard_layout_v<ChildTextScan>);
 
@@ -46,11 +47,18 @@ void ScanStartElement(void* parserContext, const xmlChar* localName, const xmlCh
     scan.sawRoot = true;
     scan.inRoot = IsUnqualified(localName, uri, scan.rootName);
   } else if (scan.depth == 2 && scan.inRoot) {
-    scan.inElement = IsUnqualified(localName, uri, scan.elementName);
+    scan.element = nullptr;
     scan.childSeen = false;
-    if (scan.inElement) scan.texts.emplace_back();
-  } else if (scan.depth == 3 && scan.inElement && !scan.childSeen &&
-             HasWrittenName(localName, prefix, scan.childName)) {
+    for (std::size_t k = 0; k < scan.paths.size(); ++k) {
+      if (IsUnqualified(localName, uri, scan.paths[k].elementName)) {
+        scan.element = &scan.paths[k];
+        scan.elementTexts = &scan.texts[k];
+        scan.elementTexts->emplace_back();
+        break;
+      }
+    }
+  } else if (scan.depth == 3 && scan.element && !scan.childSeen &&
+             HasWrittenName(localName, prefix, scan.element->childName)) {
     // ReadChildText's rule: the first child whose name as written is childName.
     scan.childSeen = true;
     scan.childDepth = 3;
@@ -62,9 +70,9 @@ void ScanEndElement(void* parserContext, const xmlChar*, const xmlChar*, const x
   ChildTextScan& scan = ScanOf(parserContext);
   if (scan.childDepth == scan.depth) {
     scan.childDepth = 0;
-    scan.texts.back() = Trimmed(scan.text);
+    scan.elementTexts->back() = Trimmed(scan.text);
   }
-  if (scan.depth == 2) scan.inElement = false;
+  if (scan.depth == 2) scan.element = nullptr;
   --scan.depth;
 }
 
@@ -76,18 +84,23 @@ void ScanCharacters(void* parserContext, const xmlChar* characters, int length) 
 
 }  // namespace
 
-std::vector<std::string> StreamChildTexts(const std::string& source, const char* rootName,
-                                          const char* elementName, const char* childName) {
-  if (!rootName || !elementName || !childName) return {};
+std::vector<std::vector<std::string>> StreamChildTexts(const std::string& source,
+                                                       const char* rootName,
+                                                       std::span<const ChildTextPath> paths) {
+  const auto named = [](const ChildTextPath& path) { return path.elementName && path.childName; };
+  if (!rootName || !std::all_of(paths.begin(), paths.end(), named)) {
+    return std::vector<std::vector<std::string>>(paths.size());
+  }
   // Out of memory reads as a load that failed.
-  return NoThrow(std::vector<std::string>(), [&]() -> std::vector<std::string> {
+  return NoThrow(std::vector<std::vector<std::string>>(paths.size()), [&] {
+    std::vector<std::vector<std::string>> none(paths.size());
     const std::string bytes = ReadDocumentBytes(source);
     ChildTextScan scan;
     scan.rootName = rootName;
-    scan.elementName = elementName;
-    scan.childName = childName;
+    scan.paths = paths;
+    scan.texts.resize(paths.size());
     ParserCtxtPtr ctxt = NewParser(bytes, scan.verdict);
-    if (!ctxt) return {};
+    if (!ctxt) return none;
     // No tree: only the callbacks that feed the scan. Comments and processing instructions add
     // nothing to an element's text.
     xmlSAXHandler* sax = ctxt->sax;
@@ -101,9 +114,15 @@ std::vector<std::string> StreamChildTexts(const std::string& source, const char*
     xmlParseDocument(ctxt.get());
     const XmlDocPtr discarded(ctxt->myDoc);
     ctxt->myDoc = nullptr;
-    if (!Accepted(*ctxt, scan.verdict) || !scan.sawRoot) return {};
+    if (!Accepted(*ctxt, scan.verdict) || !scan.sawRoot) return none;
     return std::move(scan.texts);
   });
+}
+
+std::vector<std::string> StreamChildTexts(const std::string& source, const char* rootName,
+                                          const char* elementName, const char* childName) {
+  const ChildTextPath path{elementName, childName};
+  return std::move(StreamChildTexts(source, rootName, std::span(&path, 1)).front());
 }
 
 }  // namespace quorvel

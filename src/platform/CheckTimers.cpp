@@ -22,6 +22,7 @@ CheckTimers::CheckTimers(std::function<void()> onLook) : onLook_(std::move(onLoo
 CheckTimers::~CheckTimers() {
   if (tick_) g_source_remove(tick_);
   if (once_) g_source_remove(once_);
+  if (callSource_) g_source_remove(callSource_);
 }
 
 void CheckTimers::LookAfter(int64_t seconds) {
@@ -31,6 +32,20 @@ void CheckTimers::LookAfter(int64_t seconds) {
   const int64_t limit = std::numeric_limits<guint>::max() / 1000;
   const guint ms = static_cast<guint>(std::clamp<int64_t>(seconds, 1, limit) * 1000);
   once_ = g_timeout_add(ms, OnOnce, this);
+}
+
+void CheckTimers::Once(int milliseconds, std::function<void()> call) {
+  if (callSource_) g_source_remove(callSource_);
+  call_ = std::move(call);
+  callSource_ = g_timeout_add(static_cast<guint>(std::max(milliseconds, 0)), OnCall, this);
+}
+
+gboolean CheckTimers::OnCall(gpointer self) {
+  auto* timers = static_cast<CheckTimers*>(self);
+  timers->callSource_ = 0;
+  const std::function<void()> call = std::move(timers->call_);
+  NoThrow([&] { call(); });
+  return G_SOURCE_REMOVE;
 }
 
 gboolean CheckTimers::OnTick(gpointer self) {

@@ -22,14 +22,20 @@ class CheckTimers {
 
   // Replaces the one-shot look with one after this many seconds.
   void LookAfter(int64_t seconds);
+  // Runs call once from the main loop after this many milliseconds (0: on its next turn); gone
+  // with this object.
+  void Once(int milliseconds, std::function<void()> call);
 
  private:
   static gboolean OnTick(gpointer self);
   static gboolean OnOnce(gpointer self);
+  static gboolean OnCall(gpointer self);
 
   std::function<void()> onLook_;
   guint tick_ = 0;
   guint once_ = 0;
+  std::function<void()> call_;
+  guint callSource_ = 0;
 };
 
 // Runs onWake when logind says the machine woke (PrepareForSleep(false) on the system bus, the

@@ -39,6 +39,9 @@ struct Desktop {
       showToday;
   // Watches for the machine waking from suspend; onWake runs from the main loop.
   std::function<std::unique_ptr<SleepWatch>(std::function<void()> onWake)> watchWake;
+  // How long after the icon the first running check (the count that announces the start's
+  // episodes) waits: the icon is still being embedded then, and the check reads every file.
+  int firstCheckDelayMs = 0;
 };
 
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 #include <optional>
 #include <set>
 
@@ -313,6 +314,11 @@ bool WriteCalendarFile(const std::string& dataFolder, int64_t now) {
   // Out of memory on a huge series file: the previous calendar stays, and the command or refresh
   // that asked for it goes on.
   return NoThrow(false, [&] {
+    // Writers on two threads (a command, a running check) take turns: each reads the followed
+    // series only once the other's file is in place, so the file written last is never older
+    // than the last change.
+    static std::mutex writing;
+    const std::lock_guard<std::mutex> turn(writing);
     const ScopedAirDateMemo dates;
     const std::string text =
         CalendarText(ReadFollowedSeries(dataFolder + "favorites.xml", now), now);

@@ -21,6 +21,7 @@ std::string CalendarFilePath(const std::string& dataFolder);
 // window of days and the DTSTAMP. A series file that cannot be read leaves out its episodes only;
 // no favourites file gives a calendar without events. The file is replaced atomically, so a
 // failed write leaves the previous one whole. Never throws; false when nothing could be written.
+// Any thread: calls take turns, and each reads the followed series afresh.
 //
 // The one call to make after anything that changes the followed series or their files: the
 // start-up refresh, follow and unfollow call it, and so does any later refresh, once when it has

@@ -8,6 +8,7 @@
 #include "core/Clock.h"
 #include "core/Fetcher.h"
 #include "core/NoThrow.h"
+#include "schedule/CalendarFile.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/FollowedSeries.h"
@@ -106,6 +107,9 @@ void RunningChecks::Check(bool refresh) {
       if (cancelled_) return;
     }
     CheckOutcome outcome = CountEpisodesToday();
+    // After every check, also one that stored nothing (the window of days moves at midnight),
+    // here rather than on the UI thread: it reads every series file again.
+    WriteCalendarFile(GetDataFolder(), Now());
     if (cancelled_) return;
     PostToSelf([outcome, stored](RunningChecks& self) mutable {
       outcome.stored = *stored;

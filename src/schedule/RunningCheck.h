@@ -32,8 +32,10 @@ bool StoreDownloadedSeries(const std::string& seriesid, const SeriesRecord& reco
 CheckOutcome CountEpisodesToday();
 
 // The checks of the running agent. Downloads, parsing and reading run on a thread of their own;
-// everything they produce is written on the UI thread, through closures handed to post (which
-// must queue them behind the page's commands, from any thread). One check at a time.
+// the series files they download are written on the UI thread, through closures handed to post
+// (which must queue them behind the page's commands, from any thread). The calendar file is
+// rewritten on the check's thread after each count (its writers take turns). One check at a
+// time.
 class RunningChecks {
  public:
   using Post = std::function<void(std::function<void()>)>;
@@ -47,8 +49,9 @@ class RunningChecks {
   RunningChecks& operator=(const RunningChecks&) = delete;
 
   // UI thread. Starts a check: the refresh of the due series (unless refresh is false), then the
-  // count. A request while a check runs is merged into it, as its count is taken after its
-  // downloads; a refresh asked for during a count-only check follows it. True when one started.
+  // count and the calendar. A request while a check runs is merged into it, as its count is taken
+  // after its downloads; a refresh asked for during a count-only check follows it. True when one
+  // started.
   bool Request(bool refresh = true);
   bool running() const { return running_; }
   int mergedRequests() const { return merged_; }

@@ -2,15 +2,19 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <set>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "core/AirDate.h"
 #include "core/Clock.h"
 #include "core/NoThrow.h"
 #include "core/NumericText.h"
-#include "core/XmlScanner.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/FollowedSeries.h"
@@ -30,26 +34,33 @@ void ReportFolderOnce(const std::string& path) {
   }
 }
 
-// A file that holds no series (cut short, empty, not XML) has nothing to show either.
-bool HoldsASeries(const std::string& path) {
-  return !StreamChildTexts(path, "Data", "Series", "id").empty();
+// What the due rule found; the dates come along when it had to read the file for its verdict.
+struct SeriesFileLook {
+  bool due = true;
+  std::vector<std::string> firstAired;
+};
+
+SeriesFileLook LookAtSeriesFile(const FavoriteShow& favorite) {
+  struct stat info;
+  if (favorite.PathToDetails.empty() || stat(favorite.PathToDetails.c_str(), &info) != 0) {
+    return {};
+  }
+  if (S_ISDIR(info.st_mode)) {
+    ReportFolderOnce(favorite.PathToDetails);
+    return {false, {}};
+  }
+  // A DateAdded that cannot be converted says nothing about the file's age: refresh it.
+  const std::optional<int64_t> added = ParseAirDate(favorite.DateAdded);
+  if (!added || *added < Now() - kOneWeek) return {};
+  // A file that holds no series (cut short, empty, not XML) has nothing to show either.
+  SeriesFileDates dates = ReadSeriesFileDates(favorite.PathToDetails);
+  return {!dates.holdsSeries, std::move(dates.firstAired)};
 }
 
 }  // namespace
 
 bool IsRefreshDue(const FavoriteShow& favorite) {
-  struct stat info;
-  if (favorite.PathToDetails.empty() || stat(favorite.PathToDetails.c_str(), &info) != 0) {
-    return true;
-  }
-  if (S_ISDIR(info.st_mode)) {
-    ReportFolderOnce(favorite.PathToDetails);
-    return false;
-  }
-  // A DateAdded that cannot be converted says nothing about the file's age: refresh it.
-  const std::optional<int64_t> added = ParseAirDate(favorite.DateAdded);
-  if (!added || *added < Now() - kOneWeek) return true;
-  return !HoldsASeries(favorite.PathToDetails);
+  return LookAtSeriesFile(favorite).due;
 }
 
 namespace {
@@ -67,15 +78,46 @@ void Refresh(const FavoriteShow& favorite) {
   AddFavorite(current, favorite.seriesid);
 }
 
-// Only the dates are needed: they are streamed, not built into a document.
-int CountEpisodesAiredToday(const FavoriteShow& favorite) {
-  if (!FileExists(favorite.PathToDetails)) return 0;
+int CountDatedToday(const std::vector<std::string>& firstAired) {
   int count = 0;
-  for (const std::string& firstAired : ReadEpisodeFirstAired(favorite.PathToDetails)) {
-    const std::optional<int64_t> airDate = EpisodeAirDate(firstAired);
+  for (const std::string& text : firstAired) {
+    const std::optional<int64_t> airDate = EpisodeAirDate(text);
     if (airDate && IsDatedToday(*airDate, Now())) ++count;
   }
   return count;
+}
+
+// The due rule for every favourite, on as many threads as there are cores (at most four): the
+// start's icon waits for these reads, and they are independent. A thread that cannot start
+// leaves its share to the others.
+std::vector<SeriesFileLook> LookAtSeriesFiles(const FavoriteList& favorites) {
+  std::vector<SeriesFileLook> looks(favorites.size());
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t i; (i = next++) < favorites.size();) looks[i] = LookAtSeriesFile(favorites[i]);
+  };
+  {
+    std::vector<std::jthread> helpers;
+    const std::size_t cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    if (favorites.size() >= 16) {
+      RunGuarded([&] {
+        while (helpers.size() + 1 < cores) helpers.emplace_back([&] { RunGuarded(work); });
+      });
+    }
+    work();
+  }
+  return looks;
+}
+
+// Refreshes the series when due, then counts its episodes dated today. A series not due was read
+// once by the due rule, and those dates are counted; only one due is read again after its
+// download (whatever file is there then). Only the dates are read: streamed, not built into a
+// document.
+int RefreshAndCount(const FavoriteShow& favorite, const SeriesFileLook& look) {
+  if (!look.due) return CountDatedToday(look.firstAired);
+  Refresh(favorite);
+  if (!FileExists(favorite.PathToDetails)) return 0;
+  return CountDatedToday(ReadEpisodeFirstAired(favorite.PathToDetails));
 }
 
 }  // namespace
@@ -90,9 +132,10 @@ int RefreshFollowedShows() {
   RunGuarded([&] {
     const FavoriteList favorites = ReadFollowedList();
     const ScopedAirDateMemo dates;
-    for (const FavoriteShow& favorite : favorites) {
-      if (IsRefreshDue(favorite)) Refresh(favorite);
-      count += CountEpisodesAiredToday(favorite);
+    const std::vector<SeriesFileLook> looks = LookAtSeriesFiles(favorites);
+    // Downloads and stores one at a time: each store rewrites the favourites file.
+    for (std::size_t i = 0; i < favorites.size(); ++i) {
+      count += RefreshAndCount(favorites[i], looks[i]);
     }
   });
   return count;

@@ -4,6 +4,7 @@
 #include "core/NumericText.h"
 #include "core/Places.h"
 #include "core/XmlDocument.h"
+#include "core/XmlScanner.h"
 
 namespace quorvel {
 namespace {
@@ -50,6 +51,12 @@ EpisodeInfo SeriesDocument::Episode(std::size_t i) const {
 
 std::vector<std::string> ReadEpisodeFirstAired(const std::string& source) {
   return StreamChildTexts(source, "Data", "Episode", "FirstAired");
+}
+
+SeriesFileDates ReadSeriesFileDates(const std::string& source) {
+  static constexpr ChildTextPath kPaths[] = {{"Series", "id"}, {"Episode", "FirstAired"}};
+  std::vector<std::vector<std::string>> texts = StreamChildTexts(source, "Data", kPaths);
+  return {!texts[0].empty(), std::move(texts[1])};
 }
 
 bool SeriesRecord::ReadSeriesDocument(const std::string& source) {

@@ -50,6 +50,15 @@ class SeriesDocument {
 // SeriesDocument(source).FirstAired(i) gives for each i, read without building the document.
 std::vector<std::string> ReadEpisodeFirstAired(const std::string& source);
 
+// What a glance at a stored series file needs, in one streamed read: whether it holds a series
+// at all (a Data/Series element; a damaged or cut-short file holds none), and what
+// ReadEpisodeFirstAired gives.
+struct SeriesFileDates {
+  bool holdsSeries = false;
+  std::vector<std::string> firstAired;
+};
+SeriesFileDates ReadSeriesFileDates(const std::string& source);
+
 // Downloads the series document of id into record. An id that is not 1 to 10 decimal digits makes
 // no request and reads as a failed download: every series field empty, no episodes, false.
 bool DownloadSeries(const std::string& id, SeriesRecord& record);

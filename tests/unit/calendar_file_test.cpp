@@ -1,9 +1,11 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bridge/WebPage.h"
@@ -432,6 +434,23 @@ TEST_F(CalendarWriteTest, FollowAndUnfollowRewriteTheCalendar) {
   RemoveShowCommand(page, 61);
   EXPECT_EQ(StoredUids(), (std::vector<std::string>{"602-62@quorvel"}));
   EXPECT_EQ(page.Names(), (std::vector<std::string>{"initFinish", "initFinish", "initFinish"}));
+}
+
+// A running check rewrites the calendar on its own thread while the page unfollows: a write that
+// read the old list (here slowed by a long series) must not land after the unfollow's write.
+TEST_F(CalendarWriteTest, AWriteThatReadTheOldListNeverLandsLast) {
+  const std::string folder = GetDataFolder();
+  const FavoriteShow kept = StoreSeries(folder, Fixture("71", "701"));
+  SeriesFixture longSeries = Fixture("72", "702");
+  longSeries.episodes.resize(20000, longSeries.episodes.front());
+  const FavoriteShow unfollowed = StoreSeries(folder, longSeries);
+  Follow({unfollowed, kept});
+  std::thread check([&] { EXPECT_TRUE(WriteCalendarFile(folder, clock->now())); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));  // the check is reading the list
+  Follow({kept});
+  EXPECT_TRUE(WriteCalendarFile(folder, clock->now()));
+  check.join();
+  EXPECT_EQ(StoredUids(), (std::vector<std::string>{"701-71@quorvel"}));
 }
 
 class RecordingFileLauncher : public UriLauncher {

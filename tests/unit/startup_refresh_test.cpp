@@ -209,6 +209,33 @@ TEST_F(StartupRefreshTest, CountIsSummedOverSeriesAndSkipsUnconvertibleDates) {
   EXPECT_EQ(RefreshFollowedShows(), 3);
 }
 
+// Enough series that the files are read on several threads: each verdict and count still
+// belongs to its own series, and the due ones are downloaded once each, in the list's order.
+TEST_F(StartupRefreshTest, ALongListIsReadOnceAndEachSeriesKeepsItsOwnVerdict) {
+  std::vector<FavoriteShow> entries;
+  Names due;
+  int expected = 0;
+  for (int i = 0; i < 40; ++i) {
+    const std::string id = std::to_string(100 + i);
+    const std::vector<EpisodeFixture> today(i % 3, {.id = "e", .FirstAired = DaysFromToday(0)});
+    const bool stale = i % 5 == 0;
+    entries.push_back(Followed(id, DaysFromToday(stale ? -8 : -1), today));
+    if (i % 7 == 3) WriteFile(entries.back().PathToDetails, "<Data><Series>");  // damaged
+    if (stale || i % 7 == 3) due.push_back(id);
+    expected += i % 3;
+  }
+  WriteFavorites(entries);
+  EXPECT_EQ(RefreshFollowedShows(), expected);
+  Names requested;
+  for (const std::string& url : fetcher.requests) {
+    for (const FavoriteShow& entry : entries) {
+      if (url == GetSeriesRecordUrl(entry.seriesid)) requested.push_back(entry.seriesid);
+    }
+  }
+  EXPECT_EQ(requested, due);
+  for (const std::string& id : due) EXPECT_EQ(StoredName(id), "Fresh") << id;
+}
+
 TEST_F(StartupRefreshTest, NoFavoritesMeansNoDownload) {
   EXPECT_EQ(RefreshFollowedShows(), 0);
   WriteFavorites({});

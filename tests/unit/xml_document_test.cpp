@@ -154,6 +154,13 @@ TEST_F(XmlDocumentTest, StreamedChildTextsAreWhatTheTreeGives) {
     EXPECT_EQ(StreamChildTexts(path, "Data", "Episode", "p:FirstAired"),
               TreeChildTexts(path, "Data/Episode", "p:FirstAired"))
         << text;
+    // Several paths in one read give what a read for each gives.
+    const ChildTextPath both[] = {{"Series", "id"}, {"Episode", "FirstAired"}};
+    EXPECT_EQ(
+        StreamChildTexts(path, "Data", both),
+        (std::vector<std::vector<std::string>>{TreeChildTexts(path, "Data/Series", "id"),
+                                               TreeChildTexts(path, "Data/Episode", "FirstAired")}))
+        << text;
   }
   const std::string first = root() + "/doc0.xml";
   EXPECT_EQ(StreamChildTexts(first, "Data", "Episode", "FirstAired"),

@@ -34,6 +34,7 @@ Desktop MakeGtkDesktop() {
   desktop.watchWake = [](std::function<void()> onWake) {
     return std::make_unique<SleepWatch>(std::move(onWake));
   };
+  desktop.firstCheckDelayMs = 1500;
   return desktop;
 }
 
