@@ -39,7 +39,11 @@ LRESULT StartUp::OnInitDialog() {
   });
   if (desktop_.makeTrayIcon) tray_ = desktop_.makeTrayIcon(*this);
   if (tray_) tray_->Add(count != 0);
-  if (desktop_.showBalloon) desktop_.showBalloon();
+  // On the loop's next turn: the balloon waits for the notification service, the icon's
+  // embedding in the tray should not.
+  PostCall([this] {
+    if (desktop_.showBalloon) desktop_.showBalloon();
+  });
   StartRunningChecks();
   return 0;
 }
