@@ -8,9 +8,11 @@ dbus-run-session, as bench/run does):
   with generated followed series; the floor is the bare window started on the same page with
   the rows inlined (the real page's own document after it showed them, scripts removed), timed
   the same way from just before its exec;
-- memory of the open window with those rows: the proportional share (Pss) summed over the
-  program and every process below it, beside the floor's (the bare window showing the same
-  static page), both once the resident size has not grown for 2 s;
+- memory of the open window with those rows: what the program and every process below it hold
+  together, each physical page counted once however many of them map it (frame numbers from
+  /proc/PID/pagemap, so it runs as root), with the proportional share (Pss) summed over them
+  beside it, against the same figures of the floor (the bare window showing the same static
+  page), all once the resident size has not grown for 2 s;
 - the agent's resident size (VmRSS, summed over its processes) idle before the first opening and
   after the window closed, after 1 and after OPENINGS openings.
 
@@ -300,6 +302,8 @@ def main():
 
     ratios = [t / f for t, f in zip(times, floors)]
     pss_ratios = [p / f for p, f in zip(pss, floor_pss)]
+    measured = [(h, f) for h, f in zip(held, floor_held) if h and f]
+    held_ratios = [h / f for h, f in measured]
     figures = {
         "idle_rss_kb": idle, "after_1_kb": after[1], "after_n_kb": after[openings],
         "openings": openings,
@@ -311,6 +315,13 @@ def main():
         "window_pss_ratio_range": [min(pss_ratios), max(pss_ratios)],
         "window_rss_kb": statistics.median(rss), "window_floor_rss_kb": statistics.median(floor_rss),
     }
+    if held_ratios:
+        figures.update({
+            "window_held_kb": statistics.median(h for h, _ in measured),
+            "window_floor_held_kb": statistics.median(f for _, f in measured),
+            "window_held_ratio": statistics.median(held_ratios),
+            "window_held_ratio_range": [min(held_ratios), max(held_ratios)],
+        })
     print(json.dumps(figures), flush=True)
     return 0
 
