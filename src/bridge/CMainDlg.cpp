@@ -38,6 +38,12 @@ CMainDlg::CMainDlg(BrowserHostFactory hostFactory)
 CMainDlg::~CMainDlg() {
   page_.SetScript(nullptr);
   if (host_) host_->Destroy();
+  // A read ahead the page never asked for ends here, and what it held goes back to the system.
+  if (myShowsAhead_.valid()) {
+    myShowsAhead_.wait();
+    myShowsAhead_ = {};
+    malloc_trim(0);
+  }
   if (g_mainDlgWindow == this) g_mainDlgWindow = nullptr;
 }
 
@@ -95,7 +101,7 @@ void CMainDlg::MapCommands() {
   command(WM_ADDTOFAVS, [this](int32_t) { AddToFavsCommand(page_, detailsRecord); });
   command(WM_SHOWNEXTSHOWS, [this](int32_t) { ShowNextShowsCommand(page_); });
   command(WM_SHOWRECENTSHOWS, [this](int32_t) { ShowRecentShowsCommand(page_); });
-  command(WM_SHOWMYSHOWS, [this](int32_t) { ShowMyShowsCommand(page_); });
+  command(WM_SHOWMYSHOWS, [this](int32_t) { ShowMyShowsCommand(page_, TakeMyShowsReadAhead()); });
   command(WM_REMOVESHOW, [this](int32_t id) { RemoveShowCommand(page_, id); });
 }
 
@@ -107,9 +113,19 @@ LRESULT CMainDlg::OnInitDialog() {
     return 1;
   }
   g_mainDlgWindow = this;
+  // No thread, no read ahead: My Shows then reads when the page asks.
+  myShowsAhead_ = NoThrow(std::future<MyShowsRows>(),
+                          [] { return std::async(std::launch::async, MyShowsRows::Read); });
   page_.SetScript(host_->Script());
   RunGuarded([this] { host_->Navigate(PageAddress()); });
   return 1;
+}
+
+std::optional<MyShowsRows> CMainDlg::TakeMyShowsReadAhead() {
+  if (!myShowsAhead_.valid()) return std::nullopt;
+  std::future<MyShowsRows> ahead = std::move(myShowsAhead_);
+  // A read that failed is read again by the command.
+  return NoThrow(std::optional<MyShowsRows>(), [&] { return std::optional(ahead.get()); });
 }
 
 LRESULT CMainDlg::OnClose() {

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "bridge/BrowserHost.h"
 #include "bridge/MessageWindow.h"
 #include "bridge/WebPage.h"
+#include "schedule/ShowViews.h"
 #include "shows/SeriesRecord.h"
 
 namespace quorvel {
@@ -40,9 +43,13 @@ class CMainDlg : public MessageWindow, private BrowserEvents {
   void OnCloseRequest() override;
   void OnNewWindowRequest(const std::string& uri) override;
 
+  // My Shows, the page's first view, read while the window and its page load; taken once.
+  std::optional<MyShowsRows> TakeMyShowsReadAhead();
+
   BrowserHostFactory hostFactory_;
   std::unique_ptr<BrowserHost> host_;
   WebPage page_;
+  std::future<MyShowsRows> myShowsAhead_;
 };
 
 // The most recently initialised main window while it lives, else null.

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
 #include "app/Paths.h"
 #include "core/AirDate.h"
 #include "schedule/DataFiles.h"
@@ -91,6 +96,43 @@ TEST_F(ScheduleViewsTest, MyShowsSendsOneRowPerFollowedSeriesInFileOrder) {
       {"initFinish", {}},
   };
   EXPECT_EQ(recording.calls, expected);
+}
+
+// Rows read ahead while the window opens are sent only while every file they came from is the
+// one that was read; any change made meanwhile is read afresh.
+TEST_F(ScheduleViewsTest, MyShowsReadAheadIsUsedOnlyWhileItsFilesAreUnchanged) {
+  const SeriesFixture one{.id = "1", .SeriesName = "One"};
+  const SeriesFixture two{.id = "2", .SeriesName = "Two"};
+  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+      {"nothing", [] {}},
+      {"series file replaced", [&] { StoreSeries(folder, {.id = "2", .SeriesName = "Second"}); }},
+      {"series file written in place",
+       [&] {
+         std::string bytes = ReadFile(folder + "2.xml");
+         bytes.replace(bytes.find("Two"), 3, "Tw0");
+         WriteFile(folder + "2.xml", bytes);
+       }},
+      {"series file deleted", [&] { std::filesystem::remove(folder + "1.xml"); }},
+      {"another followed",
+       [&] {
+         Follow({one, two, {.id = "3", .SeriesName = "Three"}});
+       }},
+      {"unfollowed", [&] { Follow({two}); }},
+  };
+  for (const auto& [change, make] : changes) {
+    Follow({one, two});
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));  // files older than a clock tick
+    const std::optional<MyShowsRows> ahead = MyShowsRows::Read();
+    make();
+    RecordingPage fresh;
+    ShowMyShowsCommand(fresh);
+    recording.calls.clear();
+    ShowMyShowsCommand(recording, ahead);
+    EXPECT_EQ(recording.calls, fresh.calls) << change;
+    EXPECT_EQ(ahead->StillCurrent(), std::string(change) == "nothing") << change;
+  }
+  Follow({one, two});
+  EXPECT_FALSE(MyShowsRows::Read().StillCurrent()) << "files changed within a clock tick";
 }
 
 TEST_F(ScheduleViewsTest, MyShowsTakesTheIdFromTheSeriesFileAndSkipsMissingFiles) {
