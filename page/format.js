@@ -84,7 +84,10 @@ const Format = (() => {
   };
 
   /* Builds the date formats ahead of the first long list (the first one loads locale data). */
+  let warm = false;
   const warmUp = () => {
+    if (warm) return;
+    warm = true;
     const now = new Date();
     for (const year of [now.getFullYear(), now.getFullYear() - 1]) {
       const air = parseAirDate(`${year}-01-15`);

@@ -249,7 +249,6 @@ const QuorvelPage = (() => {
     readQuery();
     setState(Page.views.search.state, States.searchIdle());
     ready = true;
-    setTimeout(Format.warmUp, 0);
     for (const [name, args] of early.splice(0)) Page.queue.receive(name, args);
     if (Program.ready()) {
       navigate('myshows', { focus: false });

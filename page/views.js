@@ -361,7 +361,14 @@ const load = (name) => {
 
 /* Moves to a view and focus to its heading (the search box in Search); the list views ask the
  * program for fresh rows each time. */
+/* The date formats load the locale's data, which My Shows and Search never need: built in a task
+ * of their own the first time a view with dates opens, ahead of its rows. */
+const prepareDates = (name) => {
+  if (name !== 'myshows' && name !== 'search') setTimeout(Format.warmUp, 0);
+};
+
 const navigate = (name, { focus = true } = {}) => {
+  prepareDates(name);
   showView(name);
   if (LIST_VIEWS.has(name)) load(name);
   if (name === 'search') {
@@ -462,6 +469,7 @@ const startSearch = (value) => {
 
 /* Opens a series; `from` is the row's element that opened it, for the way back. */
 const openDetails = (id, nameHint, from = null) => {
+  prepareDates('details');
   const number = Format.seriesIdNumber(id);
   if (number === null) {
     toast('This series has no usable id');
