@@ -107,8 +107,10 @@ void RunningChecks::Check(bool refresh) {
       if (cancelled_) return;
     }
     CheckOutcome outcome = CountEpisodesToday();
+    if (cancelled_) return;
     // After every check, also one that stored nothing (the window of days moves at midnight),
-    // here rather than on the UI thread: it reads every series file again.
+    // here rather than on the UI thread: it reads every series file again. Not once the program
+    // is ending: its folders may be going with it.
     WriteCalendarFile(GetDataFolder(), Now());
     if (cancelled_) return;
     PostToSelf([outcome, stored](RunningChecks& self) mutable {

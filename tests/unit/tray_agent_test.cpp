@@ -80,13 +80,6 @@ TEST_F(TrayAgentTest, StartsGreyWithTheBalloonAndExitEndsWithZero) {
   EXPECT_EQ(tray.events, (std::vector<std::string>{"add grey", "balloon", "remove"}));
 }
 
-TEST_F(TrayAgentTest, StartWritesTheCalendarFile) {
-  StartUp startUp(MakeDesktop());
-  Later([&] { tray.owner->Send(WM_COMMAND, ID_EXIT, 0); });
-  EXPECT_EQ(startUp.RunModal(), 0);
-  EXPECT_EQ(test::ReadFile(CalendarFilePath(GetDataFolder())).rfind("BEGIN:VCALENDAR\r\n", 0), 0u);
-}
-
 TEST_F(TrayAgentTest, MyShowsTwiceOpensOneWindowAndBringsItForward) {
   StartUp startUp(MakeDesktop());
   Later([&] {
@@ -190,6 +183,19 @@ TEST_F(RunningAgentTest, PastMidnightAWakeTurnsTheIconRedAndTheEpisodeIsAnnounce
   EXPECT_EQ(notifications[0],
             (std::vector<std::string>{"Night Ferry S02E10 \u00b7 Crossing (Part 2)"}));
   EXPECT_NE(ReadAnnouncedEpisodes().find("80900:901@"), std::string::npos);
+}
+
+// The check that follows the start writes the calendar; one still running at Exit writes
+// nothing more.
+TEST_F(RunningAgentTest, TheStartsCheckWritesTheCalendarFile) {
+  StartUp startUp(MakeRunningDesktop());
+  Later([&] {
+    ASSERT_TRUE(PumpUntilSeen("set grey", 1)) << "the start's own count";
+    EXPECT_EQ(test::ReadFile(CalendarFilePath(GetDataFolder())).rfind("BEGIN:VCALENDAR\r\n", 0),
+              0u);
+    tray.owner->Send(WM_COMMAND, ID_EXIT, 0);
+  });
+  EXPECT_EQ(startUp.RunModal(), 0);
 }
 
 TEST_F(RunningAgentTest, NotifyZeroInTheSettingsFileKeepsItQuiet) {
