@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/FileStamp.h"
+
 namespace quorvel {
 
 class PageCalls;
@@ -24,12 +26,8 @@ class MyShowsRows {
   };
   struct Stamp {
     std::string path;
-    bool exists = false;
-    unsigned long long device = 0, inode = 0, size = 0;
-    long long modified = 0, changed = 0;  // ns
-    bool operator==(const Stamp&) const = default;
+    FileStamp file;
   };
-  static Stamp StampOf(const std::string& path);
 
   std::vector<Row> rows_;
   std::vector<Stamp> stamps_;

@@ -18,6 +18,7 @@
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/FollowedSeries.h"
+#include "schedule/SeriesDatesCache.h"
 #include "shows/SeriesRecord.h"
 
 namespace quorvel {
@@ -40,7 +41,7 @@ struct SeriesFileLook {
   std::vector<std::string> firstAired;
 };
 
-SeriesFileLook LookAtSeriesFile(const FavoriteShow& favorite) {
+SeriesFileLook LookAtSeriesFile(const FavoriteShow& favorite, SeriesDatesCache* cache = nullptr) {
   struct stat info;
   if (favorite.PathToDetails.empty() || stat(favorite.PathToDetails.c_str(), &info) != 0) {
     return {};
@@ -53,7 +54,8 @@ SeriesFileLook LookAtSeriesFile(const FavoriteShow& favorite) {
   const std::optional<int64_t> added = ParseAirDate(favorite.DateAdded);
   if (!added || *added < Now() - kOneWeek) return {};
   // A file that holds no series (cut short, empty, not XML) has nothing to show either.
-  SeriesFileDates dates = ReadSeriesFileDates(favorite.PathToDetails);
+  SeriesFileDates dates =
+      cache ? cache->Read(favorite.PathToDetails) : ReadSeriesFileDates(favorite.PathToDetails);
   return {!dates.holdsSeries, std::move(dates.firstAired)};
 }
 
@@ -90,11 +92,14 @@ int CountDatedToday(const std::vector<std::string>& firstAired) {
 // The due rule for every favourite, on as many threads as there are cores (at most four): the
 // start's icon waits for these reads, and they are independent. A thread that cannot start
 // leaves its share to the others.
-std::vector<SeriesFileLook> LookAtSeriesFiles(const FavoriteList& favorites) {
+std::vector<SeriesFileLook> LookAtSeriesFiles(const FavoriteList& favorites,
+                                              SeriesDatesCache& cache) {
   std::vector<SeriesFileLook> looks(favorites.size());
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
-    for (std::size_t i; (i = next++) < favorites.size();) looks[i] = LookAtSeriesFile(favorites[i]);
+    for (std::size_t i; (i = next++) < favorites.size();) {
+      looks[i] = LookAtSeriesFile(favorites[i], &cache);
+    }
   };
   {
     std::vector<std::jthread> helpers;
@@ -132,11 +137,14 @@ int RefreshFollowedShows() {
   RunGuarded([&] {
     const FavoriteList favorites = ReadFollowedList();
     const ScopedAirDateMemo dates;
-    const std::vector<SeriesFileLook> looks = LookAtSeriesFiles(favorites);
+    // What earlier starts read of the series files not changed since is read from the cache.
+    SeriesDatesCache cache = SeriesDatesCache::Load();
+    const std::vector<SeriesFileLook> looks = LookAtSeriesFiles(favorites, cache);
     // Downloads and stores one at a time: each store rewrites the favourites file.
     for (std::size_t i = 0; i < favorites.size(); ++i) {
       count += RefreshAndCount(favorites[i], looks[i]);
     }
+    cache.Save();
   });
   return count;
 }

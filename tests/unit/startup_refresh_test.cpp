@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "app/Paths.h"
 #include "core/AirDate.h"
+#include "core/XdgDirs.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/StartupRefresh.h"
@@ -234,6 +237,35 @@ TEST_F(StartupRefreshTest, ALongListIsReadOnceAndEachSeriesKeepsItsOwnVerdict) {
   }
   EXPECT_EQ(requested, due);
   for (const std::string& id : due) EXPECT_EQ(StoredName(id), "Fresh") << id;
+}
+
+// A start reads what earlier starts read of unchanged series files from the cache: an entry
+// serves only while its file keeps its stamp, and a damaged cache is only read again.
+TEST_F(StartupRefreshTest, TheDatesCacheServesOnlyUnchangedFiles) {
+  const std::vector<EpisodeFixture> today = {{.id = "t", .FirstAired = DaysFromToday(0)}};
+  const FavoriteShow one = Followed("1", DaysFromToday(0), today);
+  const FavoriteShow two = Followed("2", DaysFromToday(0));
+  WriteFavorites({one, two});
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));  // older than a clock tick
+  EXPECT_EQ(RefreshFollowedShows(), 1);
+  const std::string cachePath = UserCacheDir() + "/quorvel/series-dates";
+  std::string cache = ReadFile(cachePath);
+  ASSERT_NE(cache.find(two.PathToDetails + "\t"), std::string::npos) << cache;
+
+  // The cache is what the start reads: an entry claiming a date today for two is believed.
+  const std::size_t line = cache.find(two.PathToDetails + "\t");
+  const std::size_t end = cache.find('\n', line);
+  WriteFile(cachePath, cache.substr(0, end) + DaysFromToday(0) + cache.substr(end));
+  EXPECT_EQ(RefreshFollowedShows(), 2);
+
+  // Until the file changes: a new file is read, whatever the cache says.
+  StoreSeries(folder, {.id = "2", .SeriesName = "Stale"}, DaysFromToday(0));
+  EXPECT_EQ(RefreshFollowedShows(), 1);
+  for (const char* damaged : {"", "garbage\n", "quorvel series dates 1\n\t\t\n"}) {
+    WriteFile(cachePath, damaged);
+    EXPECT_EQ(RefreshFollowedShows(), 1) << damaged;
+  }
+  EXPECT_TRUE(fetcher.requests.empty());
 }
 
 TEST_F(StartupRefreshTest, NoFavoritesMeansNoDownload) {
