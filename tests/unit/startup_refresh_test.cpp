@@ -7,6 +7,7 @@
 
 #include "app/Paths.h"
 #include "core/AirDate.h"
+#include "core/FileStamp.h"
 #include "core/XdgDirs.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
@@ -266,6 +267,23 @@ TEST_F(StartupRefreshTest, TheDatesCacheServesOnlyUnchangedFiles) {
     EXPECT_EQ(RefreshFollowedShows(), 1) << damaged;
   }
   EXPECT_TRUE(fetcher.requests.empty());
+}
+
+// A series file's texts never become lines of the cache: a FirstAired that spells out a forged
+// entry for another file (with that file's real stamp) is read, not stored.
+TEST_F(StartupRefreshTest, HostileTextsAreNeverWrittenIntoTheDatesCache) {
+  const FavoriteShow plain = Followed("2", DaysFromToday(0));
+  const FileStamp stamp = StampOfFile(plain.PathToDetails);
+  const std::string forged =
+      "1999\n" + plain.PathToDetails + "\t" + std::to_string(stamp.device) + "\t" +
+      std::to_string(stamp.inode) + "\t" + std::to_string(stamp.size) + "\t" +
+      std::to_string(stamp.modified) + "\t" + std::to_string(stamp.changed) + "\t" +
+      std::to_string(WallClockNs() + 1'000'000'000LL) + "\t1\t" + DaysFromToday(0);
+  const FavoriteShow hostile = Followed("1", DaysFromToday(0), {{.id = "h", .FirstAired = forged}});
+  WriteFavorites({hostile, plain});
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  for (int start = 0; start < 2; ++start) EXPECT_EQ(RefreshFollowedShows(), 0) << start;
+  EXPECT_EQ(ReadFile(UserCacheDir() + "/quorvel/series-dates").find("1999"), std::string::npos);
 }
 
 TEST_F(StartupRefreshTest, NoFavoritesMeansNoDownload) {
