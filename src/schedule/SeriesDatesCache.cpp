@@ -1,16 +1,14 @@
 #include "schedule/SeriesDatesCache.h"
 
 #include <glib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string_view>
 #include <vector>
 
+#include "core/AtomicFile.h"
 #include "core/LocalFile.h"
 #include "core/NoThrow.h"
 #include "core/XdgDirs.h"
@@ -150,17 +148,7 @@ void SeriesDatesCache::Save() const {
           << '\t' << s.changed << '\t' << entry.readAt << '\t' << (entry.holdsSeries ? 1 : 0)
           << '\t' << entry.dates << '\n';
     }
-    const std::string temporary = path_ + ".new-" + std::to_string(getpid());
-    {
-      std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-      file << out.str();
-      if (!file.flush()) {
-        file.close();
-        std::remove(temporary.c_str());
-        return;
-      }
-    }
-    if (std::rename(temporary.c_str(), path_.c_str()) != 0) std::remove(temporary.c_str());
+    ReplaceFileAtomically(path_, out.str());
   });
 }
 

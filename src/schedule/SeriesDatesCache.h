@@ -23,8 +23,8 @@ class SeriesDatesCache {
   // ReadSeriesFileDates(path) as the file is now.
   SeriesFileDates Read(const std::string& seriesFile);
 
-  // Keeps the entries read or served since the load, when anything changed. Not made durable:
-  // a cache lost in a crash is only read again.
+  // Keeps the entries read or served since the load, when anything changed, through the same
+  // atomic replacement as every other file of the program.
   void Save() const;
 
   SeriesDatesCache(SeriesDatesCache&& other) noexcept;
