@@ -9,12 +9,14 @@
 #include "bridge/PageScript.h"
 #include "core/Fetcher.h"
 #include "core/Places.h"
-#include "platform/CurlFetcher.h"
+#include "platform/FetchHelper.h"
+#include "platform/HttpFetcher.h"
 
 namespace quorvel::bench {
 
 // A private data folder for one benchmark run, removed at the end, installed with the program's
-// fetcher and hosts where nothing listens, as app/main installs its own.
+// fetcher (over its download helper) and hosts where nothing listens, as app/main installs its
+// own.
 class BenchFolder {
  public:
   BenchFolder();
@@ -27,7 +29,9 @@ class BenchFolder {
  private:
   std::string root_;
   std::unique_ptr<ScopedPlaces> places_;
-  CurlFetcher fetcher_;
+  HelperProcessTransport transport_{QUORVEL_FETCH_PROGRAM};
+  ScopedHttpTransport installedTransport_{transport_};
+  HttpFetcher fetcher_;
   ScopedFetcher installedFetcher_{fetcher_};
 };
 

@@ -9,9 +9,12 @@
 #include "app/StartUp.h"
 #include "bridge/CMainDlg.h"
 #include "catalogue/EmbeddedCatalogue.h"
-#include "platform/CurlFetcher.h"
+#include "platform/FetchHelper.h"
+#include "platform/FetchWire.h"
 #include "platform/GioUriLauncher.h"
+#include "platform/HttpFetcher.h"
 #include "platform/InstanceLock.h"
+#include "platform/ResourcePaths.h"
 #include "platform/gtk/EndSignals.h"
 #include "platform/gtk/GtkDesktop.h"
 #include "platform/gtk/GtkStart.h"
@@ -48,8 +51,11 @@ int main(int argc, char** argv) {
   SetBrowserEmulation();
   // Serves TheTVDB's addresses from TVmaze unless QUORVEL_TVDB_HOST is set; ends with main.
   catalogue::EmbeddedCatalogue catalogue;
-  // The real adapters and the places, installed here and nowhere else.
-  CurlFetcher fetcher;
+  // The real adapters and the places, installed here and nowhere else. Each download runs in a
+  // helper process of its own, so the TLS libraries never stay in the agent.
+  HelperProcessTransport transport(FindHelperProgram(kFetchProgramName));
+  const ScopedHttpTransport installedTransport(transport);
+  HttpFetcher fetcher;
   const ScopedFetcher installedFetcher(fetcher);
   GioUriLauncher launcher;
   const ScopedUriLauncher installedLauncher(launcher);

@@ -180,9 +180,8 @@ bool CatalogueServer::Start() {
   if (running()) return true;
   if (used_) return false;  // a stopped server stays stopped
   used_ = true;
-  // Both libraries want their global set-up done once, before other threads use them.
+  // libxml2 wants its global set-up done once, before other threads use it.
   xmlInitParser();
-  curl_global_init(CURL_GLOBAL_DEFAULT);
   std::promise<int> started;
   std::future<int> port = started.get_future();
   serverThread_ = std::thread([this, &started] { Serve(started); });

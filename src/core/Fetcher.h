@@ -19,7 +19,7 @@ class Fetcher {
   virtual FetchResult Fetch(const std::string& url) = 0;
 };
 
-// The fetcher every document load uses: the one installed last (platform/CurlFetcher in the
+// The fetcher every document load uses: the one installed last (platform/HttpFetcher in the
 // program); one that fetches nothing until then.
 Fetcher& CurrentFetcher();
 

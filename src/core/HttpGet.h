@@ -29,6 +29,29 @@ struct HttpAnswer {
   bool ok() const { return status >= 200 && status < 300; }
 };
 
+// What makes the transfers HttpGet asks for. The program's runs each one in a short-lived helper
+// process (platform/FetchHelper), so the agent that stays in the tray never loads the TLS
+// libraries; the tests and tools make them in process (platform/CurlTransport).
+class HttpTransport {
+ public:
+  virtual ~HttpTransport() = default;
+  // Called only for http:// and https:// addresses; every bound below is the transport's to keep.
+  virtual HttpAnswer Get(const std::string& url, const FetchLimits& limits, const char* userAgent,
+                         const std::atomic<bool>* cancel) = 0;
+};
+
+// Installs a transport for the lifetime of this object; until one is, HttpGet fetches nothing.
+class ScopedHttpTransport {
+ public:
+  explicit ScopedHttpTransport(HttpTransport& transport);
+  ~ScopedHttpTransport();
+  ScopedHttpTransport(const ScopedHttpTransport&) = delete;
+  ScopedHttpTransport& operator=(const ScopedHttpTransport&) = delete;
+
+ private:
+  HttpTransport* previous_;
+};
+
 // GET over http or https and nothing else: redirects stay on http and https and are bounded, the
 // connection, the whole transfer and a stalled transfer are bounded in time, and the body is
 // capped as its bytes arrive (after decompression, so neither a missing Content-Length nor a small

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "BuildConfig.h"
 #include "core/Handles.h"
 #include "platform/ResourcePaths.h"
 
@@ -20,18 +19,6 @@ constexpr guint kExitGraceSeconds = 3;
 // How long closing the window waits for the program to have taken its window off the screen:
 // once the main window is closed (or the agent has ended) no window of it is left.
 constexpr int kCloseWaitMs = 2000;
-
-// Beside the program in the build tree, else where the package installs it relative to the
-// program (the same tree as the page and the icons).
-std::string ProgramPath() {
-  const std::string exeDir = ExecutableDir();
-  if (exeDir.empty()) return {};
-  const std::string beside = exeDir + "/" + kBrowserProgramName;
-  if (access(beside.c_str(), X_OK) == 0) return beside;
-  const std::string installed =
-      exeDir + "/../" + QUORVEL_INSTALL_LIBDIR + "/quorvel/" + kBrowserProgramName;
-  return access(installed.c_str(), X_OK) == 0 ? installed : std::string();
-}
 
 gboolean StopLateProcess(gpointer process) {
   // A no-op for a process that has already ended and been reaped.
@@ -54,7 +41,7 @@ struct BrowserProcessHost::Process {
 
 std::unique_ptr<BrowserHost> NewBrowserHost(BrowserEvents& events,
                                             const std::vector<std::string>& methodNames) {
-  const std::string path = ProgramPath();
+  const std::string path = FindHelperProgram(kBrowserProgramName);
   if (path.empty()) {
     std::fprintf(stderr, "quorvel: cannot find the browser window program %s\n",
                  kBrowserProgramName);

@@ -34,4 +34,13 @@ std::string FindDataFile(const std::string& relativePath) {
   return {};
 }
 
+std::string FindHelperProgram(const std::string& name) {
+  const std::string exeDir = ExecutableDir();
+  if (exeDir.empty()) return {};
+  const std::string beside = exeDir + "/" + name;
+  if (access(beside.c_str(), X_OK) == 0) return beside;
+  const std::string installed = exeDir + "/../" + QUORVEL_INSTALL_LIBDIR + "/quorvel/" + name;
+  return access(installed.c_str(), X_OK) == 0 ? installed : std::string();
+}
+
 }  // namespace quorvel

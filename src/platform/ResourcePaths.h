@@ -12,4 +12,9 @@ std::string ExecutableDir();
 // tree the program was built from. Empty when none has it.
 std::string FindDataFile(const std::string& relativePath);
 
+// The full path of one of the program's helper programs (quorvel-browser, quorvel-fetch): beside
+// the program in the build tree, else where the package installs them (../lib/quorvel/). Empty
+// when neither has it.
+std::string FindHelperProgram(const std::string& name);
+
 }  // namespace quorvel

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/CurlFetcher.h"
+#include "platform/HttpFetcher.h"
 #include "shows/RssChannel.h"
 #include "shows/SeriesRecord.h"
 #include "support/Sandbox.h"
@@ -113,7 +113,7 @@ bool Holds(const std::string& text) {
 }
 
 Outcome ReadSeriesAt(const std::string& url) {
-  CurlFetcher fetcher(SuiteLimits());
+  HttpFetcher fetcher(SuiteLimits());
   ScopedFetcher scoped(fetcher);
   SeriesRecord record;
   Outcome outcome;
@@ -125,7 +125,7 @@ Outcome ReadSeriesAt(const std::string& url) {
 }
 
 Outcome ReadFeedAt(const std::string& url) {
-  CurlFetcher fetcher(SuiteLimits());
+  HttpFetcher fetcher(SuiteLimits());
   ScopedFetcher scoped(fetcher);
   RssChannel channel;
   Outcome outcome;

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "core/XmlDocument.h"
-#include "platform/CurlFetcher.h"
+#include "platform/HttpFetcher.h"
 #include "shows/RssChannel.h"
 #include "shows/SeriesRecord.h"
 #include "support/LoopbackTest.h"
@@ -68,7 +68,7 @@ class HostileSourceTest : public test::LoopbackTest {
   }
 
   static constexpr const char* kMarker = "MARKER-7f3a-private-file-content";
-  CurlFetcher fetcher_{QuickLimits()};
+  HttpFetcher fetcher_{QuickLimits()};
   std::string marker_;
 };
 
@@ -164,7 +164,7 @@ TEST_F(HostileSourceTest, OnlyHttpAndHttpsAreFetched) {
 
 TEST_F(HostileSourceTest, ABodyOverTheLimitIsCountedAsItArrives) {
   // The program's own limits: on a busy machine 32 MB may take longer than the short time limit.
-  CurlFetcher standard;
+  HttpFetcher standard;
   ASSERT_TRUE(server_->fault(kSeriesPath, "oversized"));
   const FetchResult chunked = standard.Fetch(server_->url(kSeriesPath));
   EXPECT_FALSE(chunked.ok);

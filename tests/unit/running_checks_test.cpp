@@ -16,7 +16,7 @@
 #include "bridge/MessageWindow.h"
 #include "core/AirDate.h"
 #include "core/Clock.h"
-#include "platform/CurlFetcher.h"
+#include "platform/HttpFetcher.h"
 #include "schedule/DataFiles.h"
 #include "schedule/Favorites.h"
 #include "schedule/RunningCheck.h"
@@ -251,7 +251,7 @@ TEST_F(RunningChecksExitTest, EndingDuringAHangingDownloadTakesUnderTwoSecondsAn
   {
     TestServer server;
     ScopedRemoteHosts hosts(server);
-    CurlFetcher curl;
+    HttpFetcher curl;
     ScopedFetcher installed(curl);
     const std::string seriesPath = "/api/9F41B2D07E6A3C15/series/80001/all/en.xml";
     server.fault(seriesPath, "slow-headers", {{"seconds", "60"}});

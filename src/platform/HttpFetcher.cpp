@@ -1,12 +1,12 @@
-#include "platform/CurlFetcher.h"
+#include "platform/HttpFetcher.h"
 
 #include <utility>
 
 namespace quorvel {
 
-CurlFetcher::CurlFetcher(FetchLimits limits) : limits_(limits) {}
+HttpFetcher::HttpFetcher(FetchLimits limits) : limits_(limits) {}
 
-FetchResult CurlFetcher::Fetch(const std::string& url) {
+FetchResult HttpFetcher::Fetch(const std::string& url) {
   // A running check's downloads stop when it ends (the thread's ScopedFetchCancel).
   HttpAnswer answer = HttpGet(url, limits_, "Quorvel/2.0", CurrentFetchCancel());
   if (!answer.error.empty()) return {false, {}, std::move(answer.error)};

@@ -1,0 +1,63 @@
+// quorvel-fetch: the tray agent's download helper. It reads one request on its standard input,
+// makes that one GET with libcurl inside the request's bounds, writes the answer to its standard
+// output and ends, taking the TLS libraries it loaded with it.
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "platform/CurlTransport.h"
+#include "platform/FetchWire.h"
+
+namespace {
+
+// An address, a user agent and six numbers: anything longer is not a request from the agent.
+constexpr std::size_t kMaxRequestBytes = 1u << 21;
+
+bool ReadRequestText(std::string& text) {
+  char buffer[16 * 1024];
+  for (;;) {
+    const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    if (text.size() + static_cast<std::size_t>(got) > kMaxRequestBytes) return false;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+bool WriteAll(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(STDOUT_FILENO, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+int main() {
+  using namespace quorvel;
+  if (isatty(STDIN_FILENO)) {
+    std::fprintf(stderr, "%s: the Quorvel agent starts this itself\n", kFetchProgramName);
+    return 2;
+  }
+  std::string text;
+  const std::optional<FetchRequest> request =
+      ReadRequestText(text) ? DecodeFetchRequest(text) : std::nullopt;
+  if (!request) {
+    HttpAnswer refused;
+    refused.error = "the download helper was sent no whole request";
+    return WriteAll(EncodeHttpAnswer(refused)) ? 2 : 1;
+  }
+  CurlTransport transport;
+  const ScopedHttpTransport installed(transport);
+  const HttpAnswer answer =
+      HttpGet(request->url, request->limits, request->userAgent.c_str(), nullptr);
+  return WriteAll(EncodeHttpAnswer(answer)) ? 0 : 1;
+}
