@@ -250,6 +250,17 @@ def tree_resident_kb(pid):
     return resident_kb(pid) + sum(resident_kb(child) for child, _ in descendants(pid))
 
 
+def tls_libraries(pid):
+    """The HTTP and TLS libraries a process has mapped (its downloads run in a helper)."""
+    try:
+        with open(f"/proc/{pid}/maps") as maps:
+            paths = {line.split()[-1] for line in maps if "/" in line}
+    except OSError:
+        return []
+    names = ("libcurl", "libssl.so", "libcrypto.so", "libgnutls", "libssh2")
+    return sorted(p for p in paths if any(n in os.path.basename(p) for n in names))
+
+
 def peak_memory_kb(pid):
     """Peak resident memory (VmHWM) of a process, 0 when it is gone."""
     value = _status(pid).get("VmHWM", "0 kB").split()[0]

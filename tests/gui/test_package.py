@@ -115,8 +115,9 @@ def check_contents(deb):
     listed = {line.split(None, 5)[5].split(" -> ")[0]
               for line in g.run("dpkg-deb", "-c", deb).splitlines() if len(line.split(None, 5)) == 6}
     absent = [path for path in SHIPPED if path not in listed]
-    g.check(any(re.fullmatch(r"\./usr/lib/([^/]+/)?quorvel/quorvel-browser", path) for path in listed),
-            "the package holds the browser window program in its lib folder")
+    for helper, what in (("quorvel-browser", "browser window"), ("quorvel-fetch", "download")):
+        g.check(any(re.fullmatch(r"\./usr/lib/([^/]+/)?quorvel/" + helper, path) for path in listed),
+                f"the package holds the {what} program in its lib folder")
     g.check(not absent, f"the package holds program, page, icons, entries, metainfo (missing {absent})")
     g.check(not any("/home/" in path or "Quorvel/" in path for path in listed),
             "the package holds no user data folder")

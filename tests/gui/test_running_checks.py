@@ -152,6 +152,8 @@ def main():
                 "the notification \"Today\" names the episode")
         stored = ET.parse(os.path.join(folder, "80001.xml")).getroot()
         g.check(stored.findtext("Series/SeriesName") != "Stale", "the downloaded file is stored")
+        g.check(g.tls_libraries(program.pid) == [],
+                f"the downloads ran in their helper: the agent maps {g.tls_libraries(program.pid)}")
         g.key(window[0], "Escape")
         g.check(bool(g.wait_until(lambda: not g.main_windows(), 5)), "the window closes")
         # The notification's default action (dunst's "action" on the newest one) opens My Shows.

@@ -21,6 +21,7 @@
 #include "platform/HttpFetcher.h"
 #include "shows/RssChannel.h"
 #include "shows/SeriesRecord.h"
+#include "support/LoopbackTest.h"
 #include "support/Sandbox.h"
 #include "support/TestServer.h"
 
@@ -38,11 +39,7 @@ constexpr long kPeakBoundKb = 200 * 1024;
 #endif
 
 FetchLimits SuiteLimits() {
-  FetchLimits limits;
-  limits.connectTimeoutMs = 2000;
-  limits.lowSpeedSeconds = 2;
-  limits.totalTimeoutMs = 10000;
-  return limits;
+  return test::QuickFetchLimits(10000);
 }
 
 // What a reader made of the answer, sent from the child to the test.

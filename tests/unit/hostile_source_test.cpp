@@ -22,13 +22,8 @@ bool Contains(const std::string& text, const std::string& part) {
 
 constexpr const char* kSeriesPath = "/api/9F41B2D07E6A3C15/series/80001/all/en.xml";
 
-// Short limits so that the slow-server cases end in seconds; the rules are the program's.
 FetchLimits QuickLimits() {
-  FetchLimits limits;
-  limits.connectTimeoutMs = 2000;
-  limits.lowSpeedSeconds = 2;
-  limits.totalTimeoutMs = 4000;
-  return limits;
+  return test::QuickFetchLimits();
 }
 
 class HostileSourceTest : public test::LoopbackTest {
