@@ -6,8 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <utility>
 
 #include "core/Handles.h"
@@ -20,6 +22,8 @@ namespace {
 constexpr int kPollMs = 100;
 // The helper keeps the time limits itself; one this much later than them is stopped from here.
 constexpr std::chrono::milliseconds kOverdueGrace{5000};
+// No transfer is given longer than a day, whatever its limits say (the deadline stays in range).
+constexpr long kLongestTransferMs = 24L * 60 * 60 * 1000;
 // Room for the status, headers and error text beside the largest body.
 constexpr std::size_t kAnswerOverhead = 64 * 1024;
 
@@ -115,13 +119,16 @@ HttpAnswer HelperProcessTransport::Get(const std::string& url, const FetchLimits
   std::string why;
   GObjectPtr<GSubprocess> process(StartHelper(program_, &fd, &why));
   if (!process) return Failure(why);
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(limits.totalTimeoutMs) + kOverdueGrace;
+  const long totalMs = std::clamp(limits.totalTimeoutMs, 1L, kLongestTransferMs);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(totalMs) + kOverdueGrace;
+  const std::size_t cap =
+      std::min(limits.maxBodyBytes, SIZE_MAX - kAnswerOverhead) + kAnswerOverhead;
   std::string text;
   ReadEnd end = ReadEnd::Failed;
   if (SendAll(fd, EncodeFetchRequest({url, userAgent ? userAgent : "", limits})) &&
       shutdown(fd, SHUT_WR) == 0)
-    end = ReadUntilClosed(fd, text, limits.maxBodyBytes + kAnswerOverhead, cancel, deadline);
+    end = ReadUntilClosed(fd, text, cap, cancel, deadline);
   close(fd);
   if (end != ReadEnd::Whole) g_subprocess_force_exit(process.get());
   g_subprocess_wait(process.get(), nullptr, nullptr);
