@@ -44,6 +44,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvel: cannot take the instance lock: %s\n", lock.error().c_str());
     return 1;
   }
+  // Each download runs in a helper process of its own, so the TLS libraries never stay in the
+  // agent; the first helper loads them while GTK starts.
+  HelperProcessTransport transport(FindHelperProgram(kFetchProgramName));
+  const ScopedHttpTransport installedTransport(transport);
+  transport.StartAhead();
   if (!InitGtk()) {
     std::fprintf(stderr, "quorvel: cannot open the display\n");
     return 1;
@@ -51,10 +56,7 @@ int main(int argc, char** argv) {
   SetBrowserEmulation();
   // Serves TheTVDB's addresses from TVmaze unless QUORVEL_TVDB_HOST is set; ends with main.
   catalogue::EmbeddedCatalogue catalogue;
-  // The real adapters and the places, installed here and nowhere else. Each download runs in a
-  // helper process of its own, so the TLS libraries never stay in the agent.
-  HelperProcessTransport transport(FindHelperProgram(kFetchProgramName));
-  const ScopedHttpTransport installedTransport(transport);
+  // The real adapters and the places, installed here and nowhere else.
   HttpFetcher fetcher;
   const ScopedFetcher installedFetcher(fetcher);
   GioUriLauncher launcher;

@@ -55,6 +55,10 @@ std::optional<std::chrono::seconds> RetryAfter(CURL* handle) {
 
 }  // namespace
 
+void CurlTransport::Prepare() {
+  InitialiseCurlOnce();
+}
+
 HttpAnswer CurlTransport::Get(const std::string& url, const FetchLimits& limits,
                               const char* userAgent, const std::atomic<bool>* cancel) {
   HttpAnswer answer;

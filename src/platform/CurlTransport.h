@@ -10,6 +10,8 @@ class CurlTransport : public HttpTransport {
  public:
   HttpAnswer Get(const std::string& url, const FetchLimits& limits, const char* userAgent,
                  const std::atomic<bool>* cancel) override;
+  // libcurl's global set-up (TLS included), done once; Get does it when nobody did before.
+  static void Prepare();
 };
 
 }  // namespace quorvel

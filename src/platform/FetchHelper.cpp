@@ -112,13 +112,50 @@ GSubprocess* StartHelper(const std::string& program, int* agentEnd, std::string*
 HelperProcessTransport::HelperProcessTransport(std::string program)
     : program_(std::move(program)) {}
 
-HttpAnswer HelperProcessTransport::Get(const std::string& url, const FetchLimits& limits,
-                                       const char* userAgent, const std::atomic<bool>* cancel) {
-  if (program_.empty()) return Failure("the download helper is not installed");
+HelperProcessTransport::~HelperProcessTransport() {
+  // A helper started ahead and never used ends once its socket closes.
+  if (ahead_) close(ahead_->fd);
+}
+
+void HelperProcessTransport::StartAhead() {
+  if (program_.empty()) return;
+  const std::lock_guard lock(mutex_);
+  if (ahead_) return;
   int fd = -1;
   std::string why;
   GObjectPtr<GSubprocess> process(StartHelper(program_, &fd, &why));
-  if (!process) return Failure(why);
+  if (process) ahead_ = Helper{std::move(process), fd, std::chrono::steady_clock::now()};
+}
+
+std::optional<HelperProcessTransport::Helper> HelperProcessTransport::TakeAhead() {
+  const std::lock_guard lock(mutex_);
+  std::optional<Helper> taken = std::exchange(ahead_, std::nullopt);
+  if (taken &&
+      std::chrono::steady_clock::now() - taken->started > std::chrono::milliseconds(kAheadUseMs)) {
+    close(taken->fd);  // it may have ended already; GLib reaps it
+    taken.reset();
+  }
+  return taken;
+}
+
+std::optional<HelperProcessTransport::Helper> HelperProcessTransport::TakeAheadOrStart(
+    std::string* why) {
+  std::optional<Helper> helper = TakeAhead();
+  if (helper) return helper;
+  helper.emplace();
+  helper->process = GObjectPtr<GSubprocess>(StartHelper(program_, &helper->fd, why));
+  if (!helper->process) return std::nullopt;
+  return helper;
+}
+
+HttpAnswer HelperProcessTransport::Get(const std::string& url, const FetchLimits& limits,
+                                       const char* userAgent, const std::atomic<bool>* cancel) {
+  if (program_.empty()) return Failure("the download helper is not installed");
+  std::string why;
+  std::optional<Helper> helper = TakeAheadOrStart(&why);
+  if (!helper) return Failure(why);
+  GSubprocess* process = helper->process.get();
+  const int fd = helper->fd;
   const long totalMs = std::clamp(limits.totalTimeoutMs, 1L, kLongestTransferMs);
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(totalMs) + kOverdueGrace;
@@ -130,8 +167,8 @@ HttpAnswer HelperProcessTransport::Get(const std::string& url, const FetchLimits
       shutdown(fd, SHUT_WR) == 0)
     end = ReadUntilClosed(fd, text, cap, cancel, deadline);
   close(fd);
-  if (end != ReadEnd::Whole) g_subprocess_force_exit(process.get());
-  g_subprocess_wait(process.get(), nullptr, nullptr);
+  if (end != ReadEnd::Whole) g_subprocess_force_exit(process);
+  g_subprocess_wait(process, nullptr, nullptr);
   if (end != ReadEnd::Whole) {
     HttpAnswer answer = Failure(WhyStopped(end));
     answer.overflowed = end == ReadEnd::TooLarge;

@@ -1,7 +1,13 @@
 #pragma once
 
+#include <gio/gio.h>
+
+#include <chrono>
+#include <mutex>
+#include <optional>
 #include <string>
 
+#include "core/Handles.h"
 #include "core/HttpGet.h"
 
 namespace quorvel {
@@ -14,11 +20,32 @@ class HelperProcessTransport : public HttpTransport {
  public:
   // An empty path (the helper is not installed) makes every GET fail, saying so.
   explicit HelperProcessTransport(std::string program);
+  ~HelperProcessTransport() override;
+  HelperProcessTransport(const HelperProcessTransport&) = delete;
+  HelperProcessTransport& operator=(const HelperProcessTransport&) = delete;
+
   HttpAnswer Get(const std::string& url, const FetchLimits& limits, const char* userAgent,
                  const std::atomic<bool>* cancel) override;
 
+  // Starts the helper of the next download now, so that its loading of libcurl and the TLS
+  // libraries overlaps the agent's own start (the start's update check waits for its download
+  // before the icon). One that no download takes within kAheadUseMs is not used; it ends by
+  // itself soon after.
+  void StartAhead();
+  static constexpr int kAheadUseMs = 1500;
+
  private:
+  struct Helper {
+    GObjectPtr<GSubprocess> process;
+    int fd = -1;  // the agent's end of the helper's standard input and output
+    std::chrono::steady_clock::time_point started;
+  };
+  std::optional<Helper> TakeAhead();
+  std::optional<Helper> TakeAheadOrStart(std::string* why);
+
   std::string program_;
+  std::mutex mutex_;
+  std::optional<Helper> ahead_;
 };
 
 }  // namespace quorvel

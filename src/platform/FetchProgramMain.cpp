@@ -2,6 +2,7 @@
 // makes that one GET with libcurl inside the request's bounds, writes the answer to its standard
 // output and ends, taking the TLS libraries it loaded with it.
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +17,17 @@ namespace {
 
 // An address, a user agent and six numbers: anything longer is not a request from the agent.
 constexpr std::size_t kMaxRequestBytes = 1u << 21;
+// A helper the agent starts ahead of its first download waits this long for it, no longer.
+constexpr int kRequestWaitMs = 2500;
+
+bool RequestArrives() {
+  pollfd ready{STDIN_FILENO, POLLIN, 0};
+  for (;;) {
+    const int count = poll(&ready, 1, kRequestWaitMs);
+    if (count < 0 && errno == EINTR) continue;
+    return count > 0;
+  }
+}
 
 bool ReadRequestText(std::string& text) {
   char buffer[16 * 1024];
@@ -47,6 +59,9 @@ int main() {
     std::fprintf(stderr, "%s: the Quorvel agent starts this itself\n", kFetchProgramName);
     return 2;
   }
+  // The set-up first: a helper started ahead does it while the agent is busy starting.
+  CurlTransport::Prepare();
+  if (!RequestArrives()) return 0;
   std::string text;
   const std::optional<FetchRequest> request =
       ReadRequestText(text) ? DecodeFetchRequest(text) : std::nullopt;

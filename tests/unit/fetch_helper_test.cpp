@@ -160,6 +160,27 @@ TEST_F(FetchHelperTest, AHelperThatMisbehavesIsAFailedDownload) {
   EXPECT_NE(ThroughStandIn(root() + "/nothing-here").error.find("cannot start"), std::string::npos);
 }
 
+TEST_F(FetchHelperTest, AHelperStartedAheadServesTheNextDownloadOrEndsUnused) {
+  test::UpstreamStub upstream;
+  upstream.On("/body", test::UpstreamStub::Response{200, "<a/>", "text/xml", {}});
+  HelperProcessTransport helper(FETCH_PROGRAM);
+  const ScopedHttpTransport installed(helper);
+  helper.StartAhead();
+  helper.StartAhead();  // one at a time
+  EXPECT_EQ(LiveHelpers(), 1);
+  EXPECT_EQ(HttpGet(upstream.BaseUrl() + "/body", QuickLimits(), "Quorvel/2.0").body, "<a/>");
+  EXPECT_EQ(LiveHelpers(), 0);
+
+  helper.StartAhead();
+  std::this_thread::sleep_for(std::chrono::milliseconds(HelperProcessTransport::kAheadUseMs + 200));
+  EXPECT_EQ(HttpGet(upstream.BaseUrl() + "/body", QuickLimits(), "Quorvel/2.0").body, "<a/>");
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (LiveHelpers() > 0 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(LiveHelpers(), 0) << "an unused helper ends by itself";
+  EXPECT_EQ(upstream.TotalHits(), 2);
+}
+
 TEST(FetchWireTest, ARequestKeepsEveryByteAndBound) {
   FetchRequest request{"http://h/a?b=1:2,3", "Agent, \"quoted\":", QuickLimits()};
   request.limits.maxBodyBytes = 12345;
