@@ -1,7 +1,8 @@
 #pragma once
 
-// Owners for the C handles the program holds: libxml2, libcurl and GLib/GObject. Each frees its
-// handle on every path; there is no other definition of these anywhere.
+// Owners for the C handles the program holds: libxml2, libcurl, GLib/GObject and file
+// descriptors. Each frees its handle on every path; there is no other definition of these
+// anywhere.
 
 #include <curl/curl.h>
 #include <glib-object.h>
@@ -9,6 +10,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
+#include <unistd.h>
 
 #include <memory>
 #include <utility>
@@ -91,6 +93,34 @@ class GObjectPtr {
 
  private:
   T* object_ = nullptr;
+};
+
+// A file descriptor, closed when its owner goes (-1: none).
+class FileDescriptor {
+ public:
+  FileDescriptor() = default;
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+      Close();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() { Close(); }
+
+  int get() const { return fd_; }
+  // Closes now, reporting the result: a delayed write error can surface only here.
+  bool Close() {
+    if (fd_ < 0) return true;
+    return close(std::exchange(fd_, -1)) == 0;
+  }
+
+ private:
+  int fd_ = -1;
 };
 
 }  // namespace quorvel

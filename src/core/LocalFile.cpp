@@ -40,4 +40,14 @@ std::string ReadLocalFile(const std::string& path, std::size_t maxBytes) {
   return bytes;
 }
 
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
 }  // namespace quorvel

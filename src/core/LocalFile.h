@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace quorvel {
 
@@ -17,5 +18,8 @@ LocalFileRead ReadLocalFileBytes(const std::string& path, std::size_t maxBytes, 
 
 // ReadLocalFileBytes for a reader that treats every failure as nothing.
 std::string ReadLocalFile(const std::string& path, std::size_t maxBytes);
+
+// Writes every byte to fd, going on after interruptions; false on any error.
+bool WriteAll(int fd, std::string_view bytes);
 
 }  // namespace quorvel

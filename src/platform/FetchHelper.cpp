@@ -112,40 +112,35 @@ GSubprocess* StartHelper(const std::string& program, int* agentEnd, std::string*
 HelperProcessTransport::HelperProcessTransport(std::string program)
     : program_(std::move(program)) {}
 
-HelperProcessTransport::~HelperProcessTransport() {
-  // A helper started ahead and never used ends once its socket closes.
-  if (ahead_) close(ahead_->fd);
+std::optional<HelperProcessTransport::Helper> HelperProcessTransport::Start(
+    std::string* why) const {
+  int fd = -1;
+  GObjectPtr<GSubprocess> process(StartHelper(program_, &fd, why));
+  if (!process) return std::nullopt;
+  return Helper{std::move(process), FileDescriptor(fd), std::chrono::steady_clock::now()};
 }
 
 void HelperProcessTransport::StartAhead() {
   if (program_.empty()) return;
   const std::lock_guard lock(mutex_);
-  if (ahead_) return;
-  int fd = -1;
   std::string why;
-  GObjectPtr<GSubprocess> process(StartHelper(program_, &fd, &why));
-  if (process) ahead_ = Helper{std::move(process), fd, std::chrono::steady_clock::now()};
+  if (!ahead_) ahead_ = Start(&why);
 }
 
 std::optional<HelperProcessTransport::Helper> HelperProcessTransport::TakeAhead() {
   const std::lock_guard lock(mutex_);
   std::optional<Helper> taken = std::exchange(ahead_, std::nullopt);
+  // A stale one may have ended already; GLib reaps it.
   if (taken &&
-      std::chrono::steady_clock::now() - taken->started > std::chrono::milliseconds(kAheadUseMs)) {
-    close(taken->fd);  // it may have ended already; GLib reaps it
+      std::chrono::steady_clock::now() - taken->started > std::chrono::milliseconds(kAheadUseMs))
     taken.reset();
-  }
   return taken;
 }
 
 std::optional<HelperProcessTransport::Helper> HelperProcessTransport::TakeAheadOrStart(
     std::string* why) {
   std::optional<Helper> helper = TakeAhead();
-  if (helper) return helper;
-  helper.emplace();
-  helper->process = GObjectPtr<GSubprocess>(StartHelper(program_, &helper->fd, why));
-  if (!helper->process) return std::nullopt;
-  return helper;
+  return helper ? std::move(helper) : Start(why);
 }
 
 HttpAnswer HelperProcessTransport::Get(const std::string& url, const FetchLimits& limits,
@@ -155,7 +150,7 @@ HttpAnswer HelperProcessTransport::Get(const std::string& url, const FetchLimits
   std::optional<Helper> helper = TakeAheadOrStart(&why);
   if (!helper) return Failure(why);
   GSubprocess* process = helper->process.get();
-  const int fd = helper->fd;
+  const int fd = helper->fd.get();
   const long totalMs = std::clamp(limits.totalTimeoutMs, 1L, kLongestTransferMs);
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(totalMs) + kOverdueGrace;
@@ -166,7 +161,7 @@ HttpAnswer HelperProcessTransport::Get(const std::string& url, const FetchLimits
   if (SendAll(fd, EncodeFetchRequest({url, userAgent ? userAgent : "", limits})) &&
       shutdown(fd, SHUT_WR) == 0)
     end = ReadUntilClosed(fd, text, cap, cancel, deadline);
-  close(fd);
+  helper->fd.Close();
   if (end != ReadEnd::Whole) g_subprocess_force_exit(process);
   g_subprocess_wait(process, nullptr, nullptr);
   if (end != ReadEnd::Whole) {

@@ -20,9 +20,6 @@ class HelperProcessTransport : public HttpTransport {
  public:
   // An empty path (the helper is not installed) makes every GET fail, saying so.
   explicit HelperProcessTransport(std::string program);
-  ~HelperProcessTransport() override;
-  HelperProcessTransport(const HelperProcessTransport&) = delete;
-  HelperProcessTransport& operator=(const HelperProcessTransport&) = delete;
 
   HttpAnswer Get(const std::string& url, const FetchLimits& limits, const char* userAgent,
                  const std::atomic<bool>* cancel) override;
@@ -37,9 +34,12 @@ class HelperProcessTransport : public HttpTransport {
  private:
   struct Helper {
     GObjectPtr<GSubprocess> process;
-    int fd = -1;  // the agent's end of the helper's standard input and output
+    // The agent's end of the helper's standard input and output; a helper whose end closes
+    // before it was sent a request ends by itself.
+    FileDescriptor fd;
     std::chrono::steady_clock::time_point started;
   };
+  std::optional<Helper> Start(std::string* why) const;
   std::optional<Helper> TakeAhead();
   std::optional<Helper> TakeAheadOrStart(std::string* why);
 

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
-#include <string_view>
 
+#include "core/LocalFile.h"
 #include "platform/CurlTransport.h"
 #include "platform/FetchWire.h"
 
@@ -41,16 +41,6 @@ bool ReadRequestText(std::string& text) {
   }
 }
 
-bool WriteAll(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = write(STDOUT_FILENO, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
 }  // namespace
 
 int main() {
@@ -68,11 +58,11 @@ int main() {
   if (!request) {
     HttpAnswer refused;
     refused.error = "the download helper was sent no whole request";
-    return WriteAll(EncodeHttpAnswer(refused)) ? 2 : 1;
+    return WriteAll(STDOUT_FILENO, EncodeHttpAnswer(refused)) ? 2 : 1;
   }
   CurlTransport transport;
   const ScopedHttpTransport installed(transport);
   const HttpAnswer answer =
       HttpGet(request->url, request->limits, request->userAgent.c_str(), nullptr);
-  return WriteAll(EncodeHttpAnswer(answer)) ? 0 : 1;
+  return WriteAll(STDOUT_FILENO, EncodeHttpAnswer(answer)) ? 0 : 1;
 }
